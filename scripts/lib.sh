@@ -1,0 +1,53 @@
+# Shared by the project's scripts: package installation and the build-and-test steps.
+
+jobs=$(nproc 2>/dev/null || echo 2)
+
+# Installs the Debian packages that are missing, when run as root; otherwise names them.
+ensure_packages() {
+  local missing=() p
+  for p in "$@"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "missing Debian packages (run as root to install them): ${missing[*]}" >&2
+    return 1
+  fi
+  echo "== installing ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -q
+  apt-get install -y -q --no-install-recommends "${missing[@]}"
+}
+
+# Configures, builds and tests one native preset.
+run_native_preset() {
+  local preset=$1
+  echo "== $preset: configure and build"
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset" -j "$jobs"
+  echo "== $preset: test"
+  ctest --preset "$preset" -j "$jobs"
+}
+
+wine_loader=${ORTO_WINE:-/usr/lib/wine/wine64}
+wine_server=$(dirname "$wine_loader")/wineserver
+
+# Configures, builds and tests the Windows cross build under wine. A persistent wineserver,
+# warmed by one run, saves the two seconds of wine start-up that every test would pay; it is
+# stopped afterwards so that no wine process outlives the run.
+run_wine_preset() {
+  local preset=$1 prefix status=0
+  echo "== $preset: configure and build"
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset" -j "$jobs"
+  prefix=$PWD/build/$preset/wineprefix
+  echo "== $preset: start wine"
+  mkdir -p "$prefix"
+  WINEPREFIX=$prefix "$wine_server" -p
+  cmake/wine-run "$prefix" "$(ls build/"$preset"/tests/*_tests.exe | head -n 1)" --gtest_list_tests \
+    >/dev/null 2>&1 </dev/null || true
+  echo "== $preset: test under wine"
+  ctest --preset "$preset" -j "$jobs" || status=$?
+  WINEPREFIX=$prefix "$wine_server" -k || true
+  return $status
+}

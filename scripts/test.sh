@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Builds and runs every test of cmdwrap and ortolib: natively (debug, then the address and
+# thread sanitizers) and the Windows build under wine. Run as root on a fresh Debian machine it
+# first installs the packages it needs. Exits non-zero if anything fails.
+#
+#   scripts/test.sh                 every stage
+#   scripts/test.sh debug mingw     only the named stages
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source scripts/lib.sh
+
+stages=("$@")
+[ ${#stages[@]} -gt 0 ] || stages=(debug asan tsan mingw)
+
+ensure_packages cmake ninja-build g++ libgtest-dev googletest \
+  g++-mingw-w64-x86-64-posix wine64
+
+for stage in "${stages[@]}"; do
+  case "$stage" in
+    debug|release|asan|tsan) run_native_preset "$stage" ;;
+    mingw) run_wine_preset mingw ;;
+    *) echo "unknown stage: $stage" >&2; exit 2 ;;
+  esac
+done
+echo "All stages passed: ${stages[*]}"
