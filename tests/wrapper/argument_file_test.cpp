@@ -1,0 +1,136 @@
+// Reading the argument file: text-mode translation and line splitting on real files, files
+// that cannot be read, large files across chunk boundaries, and access shared with others.
+#include "argument_file.h"
+
+#include "wrapper/temp_file.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <random>
+
+namespace pt {
+namespace {
+
+using namespace std::string_literals;
+using lines = std::vector<std::string>;
+
+struct lines_row {
+  const char* name;
+  std::string bytes;
+  lines expected;
+};
+
+void PrintTo(const lines_row& row, std::ostream* out) { *out << row.name; }
+
+class ArgumentLines : public testing::TestWithParam<lines_row> {};
+
+TEST_P(ArgumentLines, TranslatesAndSplits) {
+  test::temp_file file;
+  file.write(GetParam().bytes);
+  const argument_lines read = read_argument_lines(file.path());
+  EXPECT_TRUE(read.opened);
+  EXPECT_EQ(read.lines, GetParam().expected);
+  // Reading leaves the file as it was.
+  EXPECT_EQ(file.read(), GetParam().bytes);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, ArgumentLines,
+    testing::Values(
+        lines_row{"empty", "", {}},
+        lines_row{"only_line_ends", "\n\r\n\n\r\n", {}},
+        lines_row{"no_final_line_end", "abc", {"abc"}},
+        lines_row{"crlf_and_empty_line", "a\r\n\r\nb\n", {"a", "b"}},
+        lines_row{"cr_before_crlf_stays", "a\r\r\n", {"a\r"}},
+        lines_row{"lone_cr_inside", "a\rb\n", {"a\rb"}},
+        lines_row{"lone_cr_at_end_of_file", "a\r", {"a\r"}},
+        lines_row{"line_of_one_cr", "\r\n\r\r\n", {"\r"}},
+        lines_row{"spaces_and_tabs_kept", "   \n\t x \t\n", {"   ", "\t x \t"}},
+        lines_row{"end_of_data_byte", "a\nb\x1A" "c\n", {"a", "b"}},
+        lines_row{"end_of_data_first", "\x1A" "abc\n", {}},
+        lines_row{"cr_before_end_of_data_stays", "a\r\x1A\n", {"a\r"}},
+        lines_row{"lf_cr_is_not_a_pair", "a\n\rb", {"a", "\rb"}},
+        lines_row{"other_bytes_unchanged", "\x01\x7f\x80\xff\"\\\n"s + "x\0y"s,
+                  {"\x01\x7f\x80\xff\"\\", "x\0y"s}}),
+    [](const testing::TestParamInfo<lines_row>& info) { return std::string(info.param.name); });
+
+TEST(ReadArgumentLines, MissingFileIsNotOpened) {
+  test::temp_file file;  // never created
+  const argument_lines read = read_argument_lines(file.path());
+  EXPECT_FALSE(read.opened);
+  EXPECT_TRUE(read.lines.empty());
+  EXPECT_FALSE(std::filesystem::exists(file.path()));
+}
+
+// A directory opens on Linux but fails at the first read; elsewhere it fails to open. Either
+// way no child may be started on what was read.
+TEST(ReadArgumentLines, FileThatFailsToReadIsNotOpened) {
+  const auto directory = std::filesystem::temp_directory_path();
+  const argument_lines read = read_argument_lines(directory.string().c_str());
+  EXPECT_FALSE(read.opened);
+  EXPECT_TRUE(read.lines.empty());
+}
+
+// The reference rules, written the plain way: cut at 0x1A, CR LF to LF, split, drop empties.
+lines reference_lines(std::string bytes) {
+  bytes = bytes.substr(0, bytes.find('\x1A'));
+  std::string text;
+  for (std::size_t i = 0; i < bytes.size(); ++i)
+    if (!(bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n'))
+      text += bytes[i];
+  lines result;
+  std::size_t start = 0;
+  while (start <= text.size()) {
+    std::size_t end = text.find('\n', start);
+    if (end == std::string::npos)
+      end = text.size();
+    if (end > start)
+      result.push_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+  return result;
+}
+
+TEST(ReadArgumentLines, LargeFileMatchesTheReferenceRules) {
+  // Several chunks of short lines rich in CR and LF, so that pairs fall on every kind of
+  // boundary; a CR LF pair is also put exactly across the first 64 KiB boundary.
+  std::mt19937 random(99);
+  std::uniform_int_distribution<int> pick(0, 15);
+  std::string bytes(65535, 'x');
+  bytes += "\r\n";
+  while (bytes.size() < 600000) {
+    const int choice = pick(random);
+    if (choice == 0)
+      bytes += '\r';
+    else if (choice == 1)
+      bytes += '\n';
+    else if (choice == 2)
+      bytes += "\r\n";
+    else
+      bytes += static_cast<char>('a' + choice);
+  }
+  test::temp_file file;
+  file.write(bytes);
+  const argument_lines read = read_argument_lines(file.path());
+  ASSERT_TRUE(read.opened);
+  const lines expected = reference_lines(bytes);
+  ASSERT_EQ(read.lines.size(), expected.size());
+  EXPECT_TRUE(read.lines == expected);
+  EXPECT_EQ(read.lines.front(), std::string(65535, 'x'));
+}
+
+TEST(ReadArgumentLines, ReadsWhileAnotherHandleHoldsTheFileForReadAndWrite) {
+  test::temp_file file;
+  file.write("one\r\ntwo words\r\n");
+  std::FILE* other = std::fopen(file.path(), "r+b");
+  ASSERT_NE(other, nullptr);
+  const argument_lines read = read_argument_lines(file.path());
+  EXPECT_TRUE(read.opened);
+  EXPECT_EQ(read.lines, (lines{"one", "two words"}));
+  std::fclose(other);
+}
+
+}  // namespace
+}  // namespace pt
