@@ -1,0 +1,110 @@
+// The result file writer: text-mode LF translation into a staging buffer, written chunk by chunk.
+#include "result_file.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <string>
+
+namespace pt {
+namespace {
+
+constexpr std::size_t staging_size = 64 * 1024;
+constexpr std::uint32_t first_exception_code = 0xC0000000u;
+
+// Writes text with every LF expanded to CR LF. Bytes are gathered in a fixed staging buffer
+// and written when it fills, so memory stays bounded whatever the output size. After the
+// first failure nothing more is written.
+class crlf_writer {
+ public:
+  explicit crlf_writer(std::FILE* file)
+      : file_(file), staging_(std::make_unique<char[]>(staging_size)) {}
+
+  void put(std::string_view text) {
+    while (!text.empty() && !failed_) {
+      if (staging_size - used_ < 2)
+        flush();
+      char* out = staging_.get() + used_;
+      // One byte of room is kept back so that an LF found in the span can become CR LF.
+      const std::size_t span = std::min(text.size(), staging_size - used_ - 1);
+      const void* lf = std::memchr(text.data(), '\n', span);
+      if (lf == nullptr) {
+        std::memcpy(out, text.data(), span);
+        used_ += span;
+        text.remove_prefix(span);
+        continue;
+      }
+      const std::size_t before = static_cast<const char*>(lf) - text.data();
+      std::memcpy(out, text.data(), before);
+      out[before] = '\r';
+      out[before + 1] = '\n';
+      used_ += before + 2;
+      text.remove_prefix(before + 1);
+    }
+  }
+
+  // Writes what is staged; returns false if this or any earlier write failed.
+  bool flush() {
+    if (!failed_ && used_ > 0 && std::fwrite(staging_.get(), 1, used_, file_) != used_)
+      failed_ = true;
+    used_ = 0;
+    return !failed_;
+  }
+
+ private:
+  std::FILE* file_;
+  std::unique_ptr<char[]> staging_;
+  std::size_t used_ = 0;
+  bool failed_ = false;
+};
+
+// The note for an exception code, with the LF that separates it from any output before it.
+std::string exception_note(std::uint32_t code, bool after_output) {
+  static const char digits[] = "0123456789abcdef";
+  std::string note = after_output ? "\n" : "";
+  note += "Returned Win32 exception 0x";
+  for (int shift = 28; shift >= 0; shift -= 4)
+    note += digits[(code >> shift) & 0xF];
+  note += '\n';
+  return note;
+}
+
+struct file_closer {
+  void operator()(std::FILE* file) const { std::fclose(file); }
+};
+
+}  // namespace
+
+std::FILE* open_result_file(const char* path) {
+  std::FILE* file = std::fopen(path, "wb");
+  // Unbuffered, because the writer stages whole chunks itself; a failure then shows at the
+  // write that meets it rather than later at close.
+  if (file != nullptr)
+    std::setvbuf(file, nullptr, _IONBF, 0);
+  return file;
+}
+
+std::int32_t write_result_file(std::FILE* file, std::string_view output, std::int32_t status) {
+  std::unique_ptr<std::FILE, file_closer> guard(file);
+  const auto code = static_cast<std::uint32_t>(status);
+  std::string note;
+  if (code >= first_exception_code) {
+    note = exception_note(code, !output.empty());
+    status = -1;
+  }
+
+  crlf_writer writer(file);
+  writer.put(output);
+  writer.put(note);
+  bool written = writer.flush();
+  // A stream given with its own buffer may hold bytes still; a failure to write them, or one
+  // the OS reports only at close, must not leave a success status over a truncated file.
+  if (std::fflush(file) != 0)
+    written = false;
+  if (std::fclose(guard.release()) != 0)
+    written = false;
+  return written ? status : -1;
+}
+
+}  // namespace pt
+
