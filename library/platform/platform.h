@@ -145,6 +145,8 @@ handle semaphore_create(std::int32_t initial_count, std::int32_t maximum_count);
 void semaphore_close(handle semaphore);
 
 // Room for the platform's critical-section record (CRITICAL_SECTION, pthread_mutex_t).
+// The thread that holds a section may enter it again and must leave it as often, on POSIX
+// too (a recursive mutex), as a CRITICAL_SECTION allows.
 struct critical_section {
   alignas(16) unsigned char storage[64];
 };

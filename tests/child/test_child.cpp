@@ -1,0 +1,204 @@
+// The helper child that tests start: it reads its arguments in order as commands, so one
+// program can print its arguments, write to stdout and stderr, read stdin, exit with any code,
+// crash, start a grandchild or close its output while it runs on, on Windows and POSIX alike.
+//
+//   hex-args        every FOLLOWING argument as lowercase hex, one line each ("\n"), to
+//                   stdout; an empty argument gives an empty line; nothing after it is a command
+//   out=<hex>       those bytes to stdout        err=<hex>   those bytes to stderr
+//   fill=<n>        n bytes to stdout, byte i being "0123456789abcdef"[i % 16]
+//   stdin           standard input copied to stdout until its end
+//   wait-stdin      waits until one byte can be read from standard input (and takes it) or
+//                   the input ends: a gate that the parent opens when it is ready
+//   sleep=<ms>      pauses
+//   exit=<n>        ends with code n (decimal, 32-bit unsigned; the OS may keep fewer bits)
+//   crash           writes through a null pointer (SIGSEGV / 0xC0000005)
+//   abort           calls abort()
+//   grandchild=<ms> starts this program again with "sleep=<ms> out=6c617465" ("late") on the
+//                   same stdout and stderr, and goes on without waiting for it
+//   close-out       closes its standard output and standard error (the process's own and its
+//                   duplicates), so a reader sees the end of data while the child runs on
+//
+// Without exit=, the child ends with 0. It writes raw bytes through duplicated standard handles,
+// so nothing is translated. Its own failures end it with codes from 101 up (failure_code).
+#include <charconv>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+#include <thread>
+
+#include "platform/platform.h"
+
+namespace {
+
+namespace platform = pt::platform;
+
+enum failure_code : int {
+  unknown_command = 101,
+  write_failed = 102,
+  read_failed = 103,
+  grandchild_failed = 104,
+};
+
+struct std_handles {
+  platform::handle input = platform::std_handle_duplicate(platform::std_handle_id::input);
+  platform::handle output = platform::std_handle_duplicate(platform::std_handle_id::output);
+  platform::handle error = platform::std_handle_duplicate(platform::std_handle_id::error);
+};
+
+[[noreturn]] void fail(failure_code code) { std::exit(code); }
+
+void write_all(platform::handle h, std::string_view bytes) {
+  if (platform::handle_write(h, bytes.data(), static_cast<std::int32_t>(bytes.size())) !=
+      static_cast<std::int32_t>(bytes.size()))
+    fail(write_failed);
+}
+
+int hex_digit(char c) {
+  if (c >= '0' && c <= '9')
+    return c - '0';
+  if (c >= 'a' && c <= 'f')
+    return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F')
+    return c - 'A' + 10;
+  fail(unknown_command);
+}
+
+std::string from_hex(std::string_view hex) {
+  if (hex.size() % 2 != 0)
+    fail(unknown_command);
+  std::string bytes;
+  for (std::size_t i = 0; i < hex.size(); i += 2)
+    bytes += static_cast<char>(hex_digit(hex[i]) * 16 + hex_digit(hex[i + 1]));
+  return bytes;
+}
+
+std::string to_hex(std::string_view bytes) {
+  static constexpr char digits[] = "0123456789abcdef";
+  std::string hex;
+  for (unsigned char byte : bytes) {
+    hex += digits[byte >> 4];
+    hex += digits[byte & 15];
+  }
+  return hex;
+}
+
+std::uint32_t number(std::string_view text) {
+  std::uint32_t value = 0;
+  auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end != text.data() + text.size())
+    fail(unknown_command);
+  return value;
+}
+
+void fill(platform::handle out, std::uint32_t count) {
+  static constexpr char pattern[] = "0123456789abcdef";
+  std::string block;
+  for (std::uint32_t i = 0; i < count; ++i) {
+    block += pattern[i % 16];
+    if (block.size() == 65536 || i + 1 == count) {
+      write_all(out, block);
+      block.clear();
+    }
+  }
+}
+
+void copy_input(const std_handles& handles) {
+  char buffer[4096];
+  for (;;) {
+    std::int32_t got = platform::handle_read(handles.input, buffer, sizeof buffer);
+    if (got == 0)
+      return;
+    if (got < 0) {
+      // Windows ends a pipe with "broken pipe" where POSIX reads 0 bytes.
+      if (platform::stream_error_number(platform::last_error()) == 32)
+        return;
+      fail(read_failed);
+    }
+    write_all(handles.output, std::string_view(buffer, static_cast<std::size_t>(got)));
+  }
+}
+
+void start_grandchild(const char* self, std::string_view milliseconds,
+                      const std_handles& handles) {
+  std::string command_line = "\"";
+  command_line.append(self).append("\" sleep=").append(milliseconds);
+  command_line.append(" out=").append(to_hex("late"));
+  platform::process_request request;
+  request.application = self;
+  request.command_line = command_line.data();
+  request.std_input = handles.input;
+  request.std_output = handles.output;
+  request.std_error = handles.error;
+  platform::process_info started;
+  if (!platform::process_start(request, started))
+    fail(grandchild_failed);
+  platform::process_close(started.thread);
+  platform::process_close(started.process);
+}
+
+void close_output(std_handles& handles) {
+  platform::handle_close(handles.output);
+  platform::handle_close(handles.error);
+  handles.output = handles.error = platform::no_handle;
+  // The runtime's streams own the process's own standard output and error handles.
+  std::fclose(stdout);
+  std::fclose(stderr);
+}
+
+// Opaque to the optimiser, so the store below is a real access violation and not a trap.
+volatile std::uintptr_t null_address = 0;
+
+// Sanitizers would report the fault themselves and exit with a status of their own.
+__attribute__((no_sanitize("address", "undefined"))) void crash() {
+  *reinterpret_cast<volatile int*>(null_address) = 1;
+}
+
+}  // namespace
+
+// Let crash and abort reach the parent as signals, and allow the child's abrupt exits.
+extern "C" const char* __asan_default_options() {
+  return "handle_segv=0:handle_abort=0:detect_leaks=0";
+}
+extern "C" const char* __tsan_default_options() { return "handle_segv=0"; }
+
+int main(int argc, char** argv) {
+  std_handles handles;
+  for (int i = 1; i < argc; ++i) {
+    std::string_view command = argv[i];
+    std::string_view value = command.substr(command.find('=') + 1);
+    auto is = [&](std::string_view name) { return command.substr(0, name.size()) == name; };
+    if (command == "hex-args") {
+      for (++i; i < argc; ++i)
+        write_all(handles.output, to_hex(argv[i]) + "\n");
+    } else if (is("out=")) {
+      write_all(handles.output, from_hex(value));
+    } else if (is("err=")) {
+      write_all(handles.error, from_hex(value));
+    } else if (is("fill=")) {
+      fill(handles.output, number(value));
+    } else if (command == "stdin") {
+      copy_input(handles);
+    } else if (command == "wait-stdin") {
+      char byte;
+      platform::handle_read(handles.input, &byte, 1);
+    } else if (is("sleep=")) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(number(value)));
+    } else if (is("exit=")) {
+      std::exit(static_cast<int>(number(value)));  // the runtime passes all 32 bits on
+    } else if (command == "crash") {
+      crash();
+    } else if (command == "abort") {
+      std::abort();
+    } else if (is("grandchild=")) {
+      start_grandchild(argv[0], value, handles);
+    } else if (command == "close-out") {
+      close_output(handles);
+    } else {
+      fail(unknown_command);
+    }
+  }
+  return 0;
+}

@@ -1,0 +1,60 @@
+// The per-thread last error and the mapping of OS errors to stream error numbers.
+#include <gtest/gtest.h>
+
+#include <thread>
+#include <vector>
+
+#include "platform/platform.h"
+#include "support/scratch_file.h"
+
+namespace pt::platform {
+namespace {
+
+bool on_windows() { return unusable_handle == 0; }
+
+struct mapping_row {
+  os_error os;
+  int stream;
+};
+
+TEST(StreamErrorNumber, MapsEveryKnownOsErrorAndTheRestToFive) {
+  // Windows error codes there, Linux errno values here.
+  const std::vector<mapping_row> rows =
+      on_windows()
+          ? std::vector<mapping_row>{{2, 2},    {3, 2},    {6, 9},   {8, 12},   {14, 12},
+                                     {5, 13},   {32, 13},  {80, 17}, {15, 19},  {4, 24},
+                                     {112, 28}, {132, 29}, {19, 30}, {109, 32}, {0, 5},
+                                     {1, 5},    {87, 5},   {183, 5}, {193, 5},  {267, 5}}
+          : std::vector<mapping_row>{{2, 2},   {5, 5},   {9, 9},   {12, 12}, {13, 13},
+                                     {17, 17}, {19, 19}, {24, 24}, {27, 27}, {28, 28},
+                                     {29, 29}, {30, 30}, {32, 32}, {1, 13},  {0, 5},
+                                     {3, 5},   {4, 5},   {11, 5},  {21, 5},  {22, 5},
+                                     {36, 5},  {110, 5}};
+  for (const mapping_row& row : rows)
+    EXPECT_EQ(stream_error_number(row.os), row.stream) << "OS error " << row.os;
+}
+
+TEST(LastError, IsKeptUntilTheNextFailureOnTheSameThread) {
+  test::scratch_file missing("missing"), present("present");
+  present.write("x");
+  ASSERT_EQ(file_open(missing.c_str(), file_access::read), no_handle);
+  EXPECT_EQ(stream_error_number(last_error()), 2);
+
+  // Calls that succeed leave it alone.
+  handle h = file_open(present.c_str(), file_access::read);
+  ASSERT_NE(h, no_handle);
+  EXPECT_TRUE(handle_close(h));
+  EXPECT_EQ(stream_error_number(last_error()), 2);
+
+  // A failure on another thread is that thread's own.
+  int other_thread_error = 0;
+  std::thread([&] {
+    EXPECT_FALSE(handle_close(no_handle));
+    other_thread_error = stream_error_number(last_error());
+  }).join();
+  EXPECT_EQ(other_thread_error, 9);
+  EXPECT_EQ(stream_error_number(last_error()), 2);
+}
+
+}  // namespace
+}  // namespace pt::platform

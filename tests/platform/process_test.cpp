@@ -1,0 +1,248 @@
+// Starting the test child: arguments, exit codes, start failures, standard handles, handle
+// inheritance, grandchildren and the exception codes that stand for POSIX signals.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "platform/command_line.h"
+#include "platform/platform.h"
+#include "support/child_run.h"
+#include "support/scratch_file.h"
+
+namespace pt::platform {
+namespace {
+
+bool on_windows() { return unusable_handle == 0; }
+
+std::string hex_lines(const std::vector<std::string>& arguments) {
+  static constexpr char digits[] = "0123456789abcdef";
+  std::string lines;
+  for (const std::string& argument : arguments) {
+    for (unsigned char byte : argument)
+      lines += {digits[byte >> 4], digits[byte & 15]};
+    lines += '\n';
+  }
+  return lines;
+}
+
+std::string hex(const std::string& bytes) { return hex_lines({bytes}).substr(0, bytes.size() * 2); }
+
+TEST(ProcessStart, QuotedArgumentsArriveExactly) {
+  std::string high_bytes;
+  for (int byte = 0x80; byte <= 0xFF; ++byte)
+    high_bytes += static_cast<char>(byte);
+  const std::vector<std::string> arguments = {
+      "plain", "two words", "tab\there", "", "quote\"inside", "\"", "back\\slash",
+      "trailing\\", "\\\\\"", "\\\\server\\share\\", "*", "?.txt", " lead and trail ",
+      "%PATH%", "a'b", high_bytes};
+  std::vector<std::string> command = {"hex-args"};
+  command.insert(command.end(), arguments.begin(), arguments.end());
+  test::child_result run = test::run_test_child(command);
+  EXPECT_EQ(run.exit_code, 0u);
+  EXPECT_EQ(run.output, hex_lines(arguments));
+}
+
+TEST(ProcessStart, PassesTheCommandLineAsWritten) {
+  // Not re-quoted on the way: the child reads the line by the C-runtime rules.
+  std::string command_line = test::test_child_command_line({"hex-args"}) +
+                             R"( a"b c"d  "" e\\"f g\"h" \\\\"i")";
+  std::vector<std::string> expected = command_line_split(command_line.c_str());
+  expected.erase(expected.begin(), expected.begin() + 2);
+  ASSERT_EQ(expected, (std::vector<std::string>{"ab cd", "", R"(e\f g"h)", R"(\\i)"}));
+
+  handle read_end, write_end;
+  ASSERT_TRUE(pipe_create(read_end, write_end));
+  process_request request;
+  request.application = ORTO_TEST_CHILD;
+  request.command_line = command_line.data();
+  request.std_output = request.std_error = write_end;
+  process_info child;
+  ASSERT_TRUE(process_start(request, child)) << "error " << last_error();
+  handle_close(write_end);
+  std::string output;
+  EXPECT_TRUE(test::read_to_end(read_end, output));
+  handle_close(read_end);
+  std::uint32_t code = 1;
+  EXPECT_TRUE(process_wait(child.process, code));
+  EXPECT_EQ(code, 0u);
+  EXPECT_GT(child.process_id, 0u);
+  process_close(child.thread);
+  process_close(child.process);
+  EXPECT_EQ(output, hex_lines(expected));
+}
+
+TEST(ProcessWait, GivesTheExitCodeAsFarAsThePlatformPassesItOn) {
+  for (std::uint32_t code : {0u, 3u, 255u, 256u + 7u, 0x12345678u}) {
+    test::child_result run = test::run_test_child({"exit=" + std::to_string(code)});
+    EXPECT_TRUE(run.ran);
+    EXPECT_EQ(run.exit_code, code & exit_status_mask) << "exit=" << code;
+  }
+}
+
+TEST(ProcessStart, JoinsStandardOutputAndErrorInOnePipeInOrder) {
+  test::child_result run =
+      test::run_test_child({"out=" + hex("out "), "err=" + hex("err "), "out=" + hex("end")});
+  EXPECT_EQ(run.output, "out err end");
+
+  // More than a pipe holds: the child blocks until the parent reads on.
+  const std::uint32_t size = 300000;
+  run = test::run_test_child({"fill=" + std::to_string(size), "exit=4"});
+  EXPECT_EQ(run.exit_code, 4u);
+  ASSERT_EQ(run.output.size(), size);
+  for (std::uint32_t i = 0; i < size; ++i)
+    ASSERT_EQ(run.output[i], "0123456789abcdef"[i % 16]) << "byte " << i;
+}
+
+TEST(ProcessStart, GivesTheChildTheStandardInputItIsHanded) {
+  test::scratch_file input("input");
+  input.write(std::string("line one\nline two\r\n\0\xff", 22));
+  handle h = file_open(input.c_str(), file_access::read);
+  ASSERT_NE(h, no_handle);
+  test::child_result run = test::run_test_child({"stdin"}, h);
+  handle_close(h);
+  EXPECT_EQ(run.output, input.read());
+}
+
+TEST(ProcessStart, AChildWithoutStandardOutputCannotWriteElsewhere) {
+  process_request request;
+  std::string command_line = test::test_child_command_line({"out=" + hex("nowhere")});
+  request.application = ORTO_TEST_CHILD;
+  request.command_line = command_line.data();
+  process_info child;  // every standard handle left at no_handle
+  ASSERT_TRUE(process_start(request, child)) << "error " << last_error();
+  std::uint32_t code = 0;
+  EXPECT_TRUE(process_wait(child.process, code));
+  EXPECT_EQ(code, 102u);  // the test child's "write failed"
+  process_close(child.thread);
+  process_close(child.process);
+}
+
+TEST(ProcessStart, FailsForAMissingExecutableAndForADirectory) {
+  test::scratch_file missing("missing.exe"), folder("folder");
+  ASSERT_TRUE(std::filesystem::create_directory(folder.path()));
+  struct row {
+    const char* application;
+    int stream_error;
+  };
+  for (row r : {row{missing.c_str(), 2}, row{folder.c_str(), 13}}) {
+    std::string command_line = test::quote_argument(r.application);
+    process_request request;
+    request.application = r.application;
+    request.command_line = command_line.data();
+    process_info child;
+    EXPECT_FALSE(process_start(request, child));
+    EXPECT_EQ(stream_error_number(last_error()), r.stream_error)
+        << r.application << ": error " << last_error();
+    EXPECT_EQ(child.process, no_handle);
+  }
+}
+
+// Whether a child holds the read end of a pipe that is not one of its standard handles shows
+// in the parent: a write to the pipe succeeds only while some reader exists.
+bool child_keeps_other_handles(bool inherit_handles) {
+  handle probe_read, probe_write, gate_read, gate_write;
+  EXPECT_TRUE(pipe_create(probe_read, probe_write));
+  EXPECT_TRUE(pipe_create(gate_read, gate_write));
+  std::string command_line = test::test_child_command_line({"wait-stdin"});
+  process_request request;
+  request.application = ORTO_TEST_CHILD;
+  request.command_line = command_line.data();
+  request.inherit_handles = inherit_handles;
+  request.std_input = gate_read;
+  process_info child;
+  EXPECT_TRUE(process_start(request, child)) << "error " << last_error();
+  handle_close(probe_read);
+  handle_close(gate_read);
+  bool kept = handle_write(probe_write, "?", 1) == 1;
+  EXPECT_TRUE(kept || stream_error_number(last_error()) == 32) << "error " << last_error();
+  handle_write(gate_write, "!", 1);  // lets the child end
+  std::uint32_t code = 1;
+  EXPECT_TRUE(process_wait(child.process, code));
+  EXPECT_EQ(code, 0u);
+  process_close(child.thread);
+  process_close(child.process);
+  handle_close(probe_write);
+  handle_close(gate_write);
+  return kept;
+}
+
+TEST(ProcessStart, InheritsOtherHandlesOnlyWhenAsked) {
+  process_startup();  // the probe write must fail, not end the test
+  EXPECT_TRUE(child_keeps_other_handles(true));
+  EXPECT_FALSE(child_keeps_other_handles(false));
+}
+
+TEST(ProcessStart, AChildThatClosesItsOutputEndsTheDataWhileItRuns) {
+  handle gate_read, gate_write, out_read, out_write;
+  ASSERT_TRUE(pipe_create(gate_read, gate_write));
+  ASSERT_TRUE(pipe_create(out_read, out_write));
+  std::string command_line =
+      test::test_child_command_line({"out=" + hex("bye"), "close-out", "wait-stdin"});
+  process_request request;
+  request.application = ORTO_TEST_CHILD;
+  request.command_line = command_line.data();
+  request.std_input = gate_read;
+  request.std_output = request.std_error = out_write;
+  process_info child;
+  ASSERT_TRUE(process_start(request, child)) << "error " << last_error();
+  handle_close(out_write);
+  handle_close(gate_read);
+  // The child waits for the gate, so this end of data can only come from its close.
+  std::string output;
+  EXPECT_TRUE(test::read_to_end(out_read, output));
+  EXPECT_EQ(output, "bye");
+  handle_write(gate_write, "!", 1);
+  std::uint32_t code = 1;
+  EXPECT_TRUE(process_wait(child.process, code));
+  EXPECT_EQ(code, 0u);
+  process_close(child.thread);
+  process_close(child.process);
+  handle_close(out_read);
+  handle_close(gate_write);
+}
+
+TEST(ProcessStart, AGrandchildHoldsTheOutputOpenUntilItEnds) {
+  test::child_result run = test::run_test_child({"out=" + hex("early "), "grandchild=20"});
+  EXPECT_EQ(run.exit_code, 0u);
+  EXPECT_EQ(run.output, "early late");
+}
+
+TEST(ProcessWait, ReportsACrashAsAnAccessViolation) {
+  test::child_result run = test::run_test_child({"crash"});
+  EXPECT_EQ(run.exit_code, 0xC0000005u);
+}
+
+TEST(ProcessWait, ReportsPosixSignalsAsWindowsExceptionCodes) {
+  if (on_windows())
+    GTEST_SKIP() << "no signals on Windows";
+  EXPECT_EQ(test::run_test_child({"abort"}).exit_code, 0xC0000409u);
+
+  // The parent ignores SIGPIPE; the child gets the default back and dies of it.
+  process_startup();
+  handle read_end, write_end;
+  ASSERT_TRUE(pipe_create(read_end, write_end));
+  handle_close(read_end);
+  std::string command_line = test::test_child_command_line({"out=" + hex("x")});
+  process_request request;
+  request.application = ORTO_TEST_CHILD;
+  request.command_line = command_line.data();
+  request.inherit_handles = false;  // so that no copy of the read end reaches it either
+  request.std_output = write_end;
+  process_info child;
+  ASSERT_TRUE(process_start(request, child));
+  handle_close(write_end);
+  std::uint32_t code = 0;
+  EXPECT_TRUE(process_wait(child.process, code));
+  EXPECT_EQ(code, 0xC0000001u);
+}
+
+TEST(ProcessWait, RefusesNoHandleInsteadOfWaitingForSomethingElse) {
+  std::uint32_t code = 7;
+  EXPECT_FALSE(process_wait(no_handle, code));
+  EXPECT_EQ(code, 7u);
+}
+
+}  // namespace
+}  // namespace pt::platform

@@ -1,0 +1,32 @@
+// Files for tests in the system's temporary folder, with names no other run uses.
+#include "support/scratch_file.h"
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+
+namespace pt::test {
+
+scratch_file::scratch_file(std::string_view name) {
+  static std::mt19937_64 numbers{std::random_device{}()};
+  std::string unique = "orto-" + std::string(name) + "-" + std::to_string(numbers());
+  path_ = (std::filesystem::temp_directory_path() / unique).string();
+}
+
+scratch_file::~scratch_file() {
+  std::error_code ignored;
+  std::filesystem::remove(path_, ignored);
+}
+
+std::string scratch_file::read() const {
+  std::ifstream in(path_, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void scratch_file::write(std::string_view bytes) const {
+  std::ofstream out(path_, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+}  // namespace pt::test
