@@ -100,9 +100,12 @@ TEST(String, AssignFromItsOwnCharacters) {
   string a("abcdefghijklmnopqrstuvwxyz0123456789");
   a.assign(a.text() + 3, 5);
   EXPECT_EQ(view(a), "defgh");
-  string b("abcdef");
-  b.assign(b.text() + 1, 40);  // reaches past its own content: only safety is required
-  EXPECT_EQ(b.length(), 40);
+  string b("abcdefghijklmnopqrstuvwxyz0123456789");
+  b.assign(b.text() + 30, 6);
+  EXPECT_EQ(view(b), "456789");
+  string c("abcdef");
+  c.append(c.text() + 2, 3);
+  EXPECT_EQ(view(c), "abcdefcde");
 }
 
 TEST(String, WritersCopyASharedBlockFirst) {

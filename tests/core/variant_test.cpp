@@ -30,7 +30,10 @@ TEST(Variant, Text) {
   EXPECT_EQ(text_of(variant(false)), "0");
   EXPECT_EQ(text_of(variant(0.5)), "0.5");
   EXPECT_EQ(text_of(variant(100.25)), "100.25");
-  EXPECT_EQ(text_of(variant(1234567.0)), "1.23457e+06");
+  // Exponent form; the runtime decides how many exponent digits it writes.
+  std::string large = text_of(variant(1234567.0));
+  EXPECT_EQ(large.substr(0, 9), "1.23457e+");
+  EXPECT_EQ(std::stoi(large.substr(9)), 6);
   EXPECT_EQ(text_of(variant(0.0001)), "0.0001");
   EXPECT_EQ(text_of(variant("arg")), "arg");
   EXPECT_EQ(text_of(variant(static_cast<component*>(nullptr))), "");
