@@ -3,6 +3,7 @@
 // ("Variant data corrupt", 0xC003C).
 #pragma once
 
+#include <concepts>
 #include <cstdint>
 
 #include "core/component.h"
@@ -40,7 +41,9 @@ class variant {
   explicit variant(const char* text);        // tag_string, a copy of the text
   explicit variant(const string& text);      // tag_string, sharing the string
   explicit variant(std::int64_t value);      // tag_integer
-  explicit variant(int value) : variant(static_cast<std::int64_t>(value)) {}
+  template <std::integral I>                  // any other integer type, as tag_integer
+    requires(!std::same_as<I, bool> && !std::same_as<I, std::int64_t>)
+  explicit variant(I value) : variant(static_cast<std::int64_t>(value)) {}
   explicit variant(bool value);              // tag_boolean
   explicit variant(double value);            // tag_real
   explicit variant(component* object);       // tag_object, one reference taken (null allowed)

@@ -26,6 +26,8 @@ TEST(Variant, Text) {
   EXPECT_EQ(text_of(variant()), "");
   EXPECT_EQ(text_of(variant(INT64_MIN)), "-9223372036854775808");
   EXPECT_EQ(text_of(variant(42)), "42");
+  EXPECT_EQ(text_of(variant(-7LL)), "-7");
+  EXPECT_EQ(text_of(variant(0xFFFFFFFFu)), "4294967295");
   EXPECT_EQ(text_of(variant(true)), "1");
   EXPECT_EQ(text_of(variant(false)), "0");
   EXPECT_EQ(text_of(variant(0.5)), "0.5");
