@@ -1,0 +1,23 @@
+// The library's start-up and program-end order. Every header that declares a library global
+// includes this one, so each translation unit that can see a global first constructs a
+// library_startup object (a "nifty counter", as <iostream> does for the standard streams).
+// The first of them to be constructed builds all globals, in one fixed order, before any static
+// object that comes after the include; the last to be destroyed takes them down in reverse,
+// after every such object. The order depends neither on link order nor on which unit is
+// initialised first.
+#pragma once
+
+namespace pt {
+
+class library_startup {
+ public:
+  library_startup();
+  ~library_startup();
+  library_startup(const library_startup&) = delete;
+  library_startup& operator=(const library_startup&) = delete;
+};
+
+// One per translation unit.
+static library_startup library_startup_counter;
+
+}  // namespace pt
