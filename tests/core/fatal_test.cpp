@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "fatal_report.h"
+#include "support/fatal_report.h"
 #include "platform/platform.h"
 
 namespace pt {

@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-#include "fatal_report.h"
+#include "support/fatal_report.h"
 #include "platform/platform.h"
 
 // The sanitizers' allocators report a failed allocation themselves, and need minutes to run out

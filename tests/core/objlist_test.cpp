@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "fatal_report.h"
+#include "support/fatal_report.h"
 
 namespace pt {
 namespace {

@@ -7,7 +7,7 @@
 #include <thread>
 #include <vector>
 
-#include "fatal_report.h"
+#include "support/fatal_report.h"
 
 namespace pt {
 namespace {
