@@ -5,20 +5,23 @@
 #
 #   scripts/test.sh                 every stage
 #   scripts/test.sh debug mingw     only the named stages
+#   scripts/test.sh package         install, consumer, Debian packages and Windows zip checks
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/lib.sh
+source scripts/packaging.sh
 
 stages=("$@")
-[ ${#stages[@]} -gt 0 ] || stages=(debug asan tsan mingw)
+[ ${#stages[@]} -gt 0 ] || stages=(debug asan tsan mingw package)
 
 ensure_packages cmake ninja-build g++ libgtest-dev googletest \
-  g++-mingw-w64-x86-64-posix wine64
+  g++-mingw-w64-x86-64-posix wine64 dpkg-dev file
 
 for stage in "${stages[@]}"; do
   case "$stage" in
     debug|release|asan|tsan) run_native_preset "$stage" ;;
     mingw) run_wine_preset mingw ;;
+    package) run_package_stage ;;
     *) echo "unknown stage: $stage" >&2; exit 2 ;;
   esac
 done

@@ -1,0 +1,57 @@
+# What `cmake --install` puts where: cmdwrap and its manual page; the ortolib static library,
+# its public headers and a CMake package, so that other projects can find_package(ortolib).
+include(CMakePackageConfigHelpers)
+
+# The day this version was released, as in CHANGELOG.md; the manual page shows it.
+set(ORTO_RELEASE_DATE 2026-12-08)
+
+set(ORTO_INCLUDE_DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/ortolib)
+set(ORTO_PACKAGE_DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/ortolib)
+
+# The program, its manual page and its documents: the "runtime" component (the cmdwrap package).
+install(TARGETS cmdwrap RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT runtime)
+configure_file(${PROJECT_SOURCE_DIR}/docs/cmdwrap.1.in ${ORTO_GENERATED_DIR}/cmdwrap.1 @ONLY)
+install(FILES ${ORTO_GENERATED_DIR}/cmdwrap.1
+  DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT runtime)
+install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/CHANGELOG.md
+  DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT runtime)
+
+# The library for developers: the "development" component.
+install(TARGETS ortolib ortolib_program EXPORT ortolib_targets
+  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT development)
+install(FILES ${ORTO_PROGRAM_SOURCES}
+  DESTINATION ${ORTO_PROGRAM_SOURCE_DESTINATION} COMPONENT development)
+
+# Public headers keep their folders, because the library's own includes are written
+# "core/string.h". Whole folders are copied at install time, so new headers need no entry here.
+# Of the platform layer only the interface is public; the backends' headers stay private.
+foreach(folder core streams units)
+  install(DIRECTORY ${PROJECT_SOURCE_DIR}/library/${folder}
+    DESTINATION ${ORTO_INCLUDE_DESTINATION} COMPONENT development OPTIONAL
+    FILES_MATCHING PATTERN "*.h")
+endforeach()
+file(GLOB ORTO_PLATFORM_HEADERS CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/library/platform/*.h)
+install(FILES ${ORTO_PLATFORM_HEADERS}
+  DESTINATION ${ORTO_INCLUDE_DESTINATION}/platform COMPONENT development)
+install(FILES ${ORTO_GENERATED_DIR}/ortolib/version.h
+  DESTINATION ${ORTO_INCLUDE_DESTINATION} COMPONENT development)
+
+# The CMake package: targets ortolib::ortolib and ortolib::program, the version file, and the
+# configuration that finds the library's own dependencies.
+if(WIN32)
+  set(ORTO_PACKAGE_DEPENDENCIES "")
+else()
+  set(ORTO_PACKAGE_DEPENDENCIES "find_dependency(Threads)")
+endif()
+install(EXPORT ortolib_targets NAMESPACE ortolib:: FILE ortolibTargets.cmake
+  DESTINATION ${ORTO_PACKAGE_DESTINATION} COMPONENT development)
+configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/ortolibConfig.cmake.in
+  ${ORTO_GENERATED_DIR}/ortolibConfig.cmake
+  INSTALL_DESTINATION ${ORTO_PACKAGE_DESTINATION}
+  PATH_VARS ORTO_INCLUDE_DESTINATION)
+# A newer minor version keeps what an older one offered; a new major version may not.
+write_basic_package_version_file(${ORTO_GENERATED_DIR}/ortolibConfigVersion.cmake
+  COMPATIBILITY SameMajorVersion)
+install(FILES ${ORTO_GENERATED_DIR}/ortolibConfig.cmake
+  ${ORTO_GENERATED_DIR}/ortolibConfigVersion.cmake
+  DESTINATION ${ORTO_PACKAGE_DESTINATION} COMPONENT development)

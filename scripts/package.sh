@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Builds the release packages: the Debian packages cmdwrap and libortolib-dev from the release
+# preset (into build/release/packages/) and the Windows zip from the mingw preset (into
+# build/mingw/packages/). Run as root on a fresh Debian machine it first installs what it needs.
+#
+#   scripts/package.sh          both
+#   scripts/package.sh deb      only the Debian packages
+#   scripts/package.sh zip      only the Windows zip
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source scripts/lib.sh
+source scripts/packaging.sh
+
+kinds=("$@")
+[ ${#kinds[@]} -gt 0 ] || kinds=(deb zip)
+
+ensure_packages cmake ninja-build g++ libgtest-dev dpkg-dev file
+for kind in "${kinds[@]}"; do
+  case "$kind" in
+    deb) build_debian_packages ;;
+    zip) ensure_packages googletest g++-mingw-w64-x86-64-posix; build_windows_zip ;;
+    *) echo "unknown package kind: $kind (deb or zip)" >&2; exit 2 ;;
+  esac
+done

@@ -1,0 +1,212 @@
+# Shared by scripts/package.sh and the package stage of scripts/test.sh: building the Debian
+# packages and the Windows zip, and the checks that an installed tree, the packages and the
+# zip hold a working cmdwrap and a usable ortolib. Needs scripts/lib.sh sourced first.
+
+consumer_source=tests/package/consumer
+
+package_fail() {
+  echo "package check failed: $*" >&2
+  exit 1
+}
+
+# The project's version as the configured build in build/<preset> knows it.
+project_version() {
+  sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "build/$1/CMakeCache.txt"
+}
+
+# Builds the release preset and makes the Debian packages in build/release/packages.
+build_debian_packages() {
+  echo "== package: build the release preset"
+  cmake --preset release >/dev/null
+  cmake --build --preset release -j "$jobs"
+  echo "== package: Debian packages"
+  rm -rf build/release/packages
+  (cd build/release && cpack -G DEB >/dev/null)
+  ls build/release/packages/*.deb
+}
+
+# Builds the mingw preset and makes the Windows zip in build/mingw/packages.
+build_windows_zip() {
+  echo "== package: build the mingw preset"
+  cmake --preset mingw >/dev/null
+  cmake --build --preset mingw -j "$jobs"
+  echo "== package: Windows zip"
+  rm -rf build/mingw/packages
+  (cd build/mingw && cpack -G ZIP >/dev/null)
+  ls build/mingw/packages/*.zip
+}
+
+# What the installed cmdwrap at $1 must do before any child is involved: fewer than two
+# arguments, and an argument file that cannot be read, end with -1 (255 here) at once, write
+# nothing to either standard stream and create no file. $2 is a scratch folder; a runner
+# (such as cmake/wine-run with its prefix) may follow as further arguments.
+check_installed_cmdwrap() {
+  local program=$1 work=$2 status
+  shift 2
+  local run=("$@" "$program")
+  mkdir -p "$work"
+  for arguments in "" "/bin/sh" "/bin/sh|$work/missing.args"; do
+    local args=()
+    [ -z "$arguments" ] || IFS='|' read -r -a args <<<"$arguments"
+    status=0
+    "${run[@]}" "${args[@]}" >"$work/streams" 2>&1 </dev/null || status=$?
+    [ "$status" -eq 255 ] ||
+      package_fail "$program ${args[*]}: exit status $status, not 255"
+    [ ! -s "$work/streams" ] ||
+      package_fail "$program ${args[*]}: wrote $(head -c 200 "$work/streams")"
+  done
+  [ ! -e "$work/missing.args" ] || package_fail "$program created the missing argument file"
+}
+
+# The files an installed tree under $1 must hold, and those it must not. $3 is the suffix of
+# program files (.exe for the Windows tree).
+check_installed_tree() {
+  local prefix=$1 version=$2 suffix=${3:-} file
+  for file in "bin/cmdwrap$suffix" share/man/man1/cmdwrap.1 lib/libortolib.a \
+      include/ortolib/version.h include/ortolib/core/string.h include/ortolib/core/number_text.h \
+      include/ortolib/units/critsec.h include/ortolib/platform/platform.h \
+      include/ortolib/platform/command_line.h lib/cmake/ortolib/ortolibConfig.cmake \
+      lib/cmake/ortolib/ortolibConfigVersion.cmake lib/cmake/ortolib/ortolibTargets.cmake; do
+    [ -f "$prefix/$file" ] || package_fail "$file is not installed"
+  done
+  [ ! -e "$prefix/include/ortolib/platform/posix" ] && [ ! -e "$prefix/include/ortolib/platform/win32" ] ||
+    package_fail "backend headers are installed"
+  grep -qx "#define ORTO_VERSION_STRING \"$version\"" "$prefix/include/ortolib/version.h" ||
+    package_fail "the installed version header does not say $version"
+}
+
+# The manual page at $1: the version in its title line, and no warning from groff.
+check_manual_page() {
+  local page=$1 version=$2 warnings
+  grep -q "^\.TH CMDWRAP 1 \"[0-9-]*\" \"cmdwrap $version\"" "$page" ||
+    package_fail "$page does not carry version $version"
+  if command -v groff >/dev/null; then
+    warnings=$(groff -man -Tutf8 -ww -z "$page" 2>&1)
+    [ -z "$warnings" ] || package_fail "groff warns about $page: $warnings"
+  fi
+  if command -v man >/dev/null; then
+    local rendered
+    rendered=$(MANWIDTH=80 man -l "$page" 2>/dev/null)
+    grep -q '^EXIT STATUS$' <<<"$rendered" && grep -q "cmdwrap $version" <<<"$rendered" ||
+      package_fail "man -l does not render $page"
+  fi
+}
+
+# Builds the consumer project in $2 against the installed tree $1 and compares what it prints.
+# Further arguments go to its configure step; a runner for the program may be set in
+# consumer_runner (an array).
+check_consumer() {
+  local prefix=$1 build=$2 version=$3 program output expected
+  shift 3
+  rm -rf "$build"
+  cmake -S "$consumer_source" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_PREFIX_PATH="$prefix" "$@" >"$build.log" 2>&1 ||
+    package_fail "the consumer does not configure against $prefix:"$'\n'"$(tail -n 30 "$build.log")"
+  grep -q "^ortolib_DIR:[A-Z]*=$prefix/" "$build/CMakeCache.txt" ||
+    package_fail "the consumer found ortolib outside $prefix: $(grep '^ortolib_DIR' "$build/CMakeCache.txt")"
+  cmake --build "$build" -j "$jobs" >"$build.log" 2>&1 ||
+    package_fail "the consumer does not build against $prefix:"$'\n'"$(tail -n 30 "$build.log")"
+  program=$build/consumer
+  [ -f "$program" ] || program=$build/consumer.exe
+  # Run inside the build folder, where a wildcard would match files if it were expanded.
+  output=$(cd "$build" && "${consumer_runner[@]}" "$program" '*' 'two words' </dev/null | tr -d '\r') ||
+    package_fail "the consumer built against $prefix failed"
+  expected="ortolib $version
+-9007199254740993|-9007199254740993 4294967295 0000FF
+argument 1: *
+argument 2: two words"
+  [ "$output" = "$expected" ] ||
+    package_fail "the consumer built against $prefix printed:"$'\n'"$output"$'\n'"instead of:"$'\n'"$expected"
+}
+
+# The Debian packages in $1: their control fields and files, then both unpacked into the
+# scratch root $2, where cmdwrap runs and the consumer builds against the unpacked library.
+check_debian_packages() {
+  local dir=$1 root=$2 version=$3 arch deb dev contents
+  arch=$(dpkg --print-architecture)
+  deb=$dir/cmdwrap_${version}-1_${arch}.deb
+  dev=$dir/libortolib-dev_${version}-1_${arch}.deb
+  [ -f "$deb" ] && [ -f "$dev" ] || package_fail "expected $deb and $dev"
+
+  [ "$(dpkg-deb -f "$deb" Package)" = cmdwrap ] || package_fail "$deb: wrong package name"
+  [ "$(dpkg-deb -f "$deb" Version)" = "$version-1" ] || package_fail "$deb: wrong version"
+  [ "$(dpkg-deb -f "$deb" Section)" = utils ] || package_fail "$deb: wrong section"
+  [ "$(dpkg-deb -f "$deb" Maintainer)" = "cmdwrap maintainers" ] || package_fail "$deb: wrong maintainer"
+  dpkg-deb -f "$deb" Depends | grep -q '^libc6' || package_fail "$deb: does not depend on libc6"
+  dpkg-deb -f "$deb" Description | tail -n +2 | grep -q . || package_fail "$deb: no long description"
+  contents=$(dpkg-deb -c "$deb")
+  grep -q ' \./usr/bin/cmdwrap$' <<<"$contents" || package_fail "$deb: no /usr/bin/cmdwrap"
+  grep -q ' \./usr/share/man/man1/cmdwrap\.1$' <<<"$contents" || package_fail "$deb: no manual page"
+  ! grep -q '\.a$\|\.h$' <<<"$contents" || package_fail "$deb: holds the library's files"
+  [ "$(dpkg-deb -f "$dev" Package)" = libortolib-dev ] || package_fail "$dev: wrong package name"
+  contents=$(dpkg-deb -c "$dev")
+  grep -q ' \./usr/lib/libortolib\.a$' <<<"$contents" || package_fail "$dev: no static library"
+
+  rm -rf "$root"
+  dpkg -x "$deb" "$root"
+  dpkg -x "$dev" "$root"
+  check_installed_tree "$root/usr" "$version"
+  check_installed_cmdwrap "$root/usr/bin/cmdwrap" "$root.run"
+  consumer_runner=()
+  check_consumer "$root/usr" "$root.consumer" "$version" -DCONSUMER_CHECK_HEADERS=OFF
+}
+
+# The Windows zip: its listing, then unpacked, cmdwrap.exe run under wine and the consumer
+# cross-built against the unpacked library (with ortolib::program, the no-wildcard source)
+# and run under wine.
+check_windows_zip() {
+  local zip=$1 scratch=$2 version=$3 listing top prefix
+  listing=$(cmake -E tar tf "$zip")
+  top=cmdwrap-$version-win64
+  for file in bin/cmdwrap.exe lib/libortolib.a include/ortolib/version.h \
+      include/ortolib/core/string.h share/ortolib/program_no_wildcards.cpp \
+      lib/cmake/ortolib/ortolibConfig.cmake share/man/man1/cmdwrap.1; do
+    grep -qx "$top/$file" <<<"$listing" || package_fail "$zip does not list $top/$file"
+  done
+  ! grep -q 'platform/win32/' <<<"$listing" || package_fail "$zip holds backend headers"
+
+  rm -rf "$scratch"
+  mkdir -p "$scratch"
+  (cd "$scratch" && cmake -E tar xf "$zip")
+  prefix=$scratch/$top
+  check_installed_tree "$prefix" "$version" .exe
+  # The tests' wine prefix; a first run sets it up and may talk about that on its own.
+  local wine_prefix=$PWD/build/mingw/wineprefix
+  mkdir -p "$wine_prefix"
+  cmake/wine-run "$wine_prefix" "$prefix/bin/cmdwrap.exe" >/dev/null 2>&1 </dev/null || true
+  check_installed_cmdwrap "$prefix/bin/cmdwrap.exe" "$scratch/run" "$PWD/cmake/wine-run" "$wine_prefix"
+  consumer_runner=("$PWD/cmake/wine-run" "$wine_prefix")
+  check_consumer "$prefix" "$scratch/consumer" "$version" -DCONSUMER_CHECK_HEADERS=OFF \
+    -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64.cmake" -Dortolib_DIR="$prefix/lib/cmake/ortolib" \
+    -DCMAKE_EXE_LINKER_FLAGS=-static
+  # Whether "*" would be expanded depends on how the runtime was built: look at the build too.
+  grep -q "$prefix/share/ortolib/program_no_wildcards\.cpp" "$scratch/consumer/build.ninja" ||
+    package_fail "ortolib::program did not bring its source into the Windows consumer"
+}
+
+# The package stage of scripts/test.sh: the release build installed into a scratch prefix and
+# used by the consumer, the manual page, the Debian packages unpacked into a scratch root, and
+# the Windows zip.
+run_package_stage() {
+  local scratch=$PWD/build/package-check version
+  build_debian_packages
+  version=$(project_version release)
+  rm -rf "$scratch"
+  mkdir -p "$scratch"
+
+  echo "== package: install into a scratch prefix and build a consumer against it"
+  cmake --install build/release --prefix "$scratch/prefix" >/dev/null
+  check_installed_tree "$scratch/prefix" "$version"
+  check_manual_page "$scratch/prefix/share/man/man1/cmdwrap.1" "$version"
+  check_installed_cmdwrap "$scratch/prefix/bin/cmdwrap" "$scratch/prefix-run"
+  consumer_runner=()
+  check_consumer "$scratch/prefix" "$scratch/consumer" "$version"
+
+  echo "== package: the Debian packages in a scratch root"
+  check_debian_packages build/release/packages "$scratch/root" "$version"
+
+  build_windows_zip
+  echo "== package: the Windows zip, its programs under wine"
+  check_windows_zip "$PWD/build/mingw/packages/cmdwrap-$version-win64.zip" "$scratch/windows" "$version"
+  echo "== package: all checks passed"
+}

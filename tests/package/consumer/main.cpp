@@ -1,0 +1,26 @@
+// A program built against an installed ortolib: it prints the library's version, a few strings
+// and number texts, then its own arguments, one per line, for the package checks to compare.
+#include <cstdio>
+
+#include "core/number_text.h"
+#include "core/string.h"
+#include "ortolib/version.h"
+
+int main(int argc, char** argv) {
+  pt::string line = "ortolib ";
+  line += pt::version();
+  std::printf("%s\n", line.text());
+
+  // A copy shares the block until it is changed; the original must not see the change.
+  pt::string numbers = pt::int_to_decimal(-9007199254740993);
+  pt::string copy = numbers;
+  copy += ' ';
+  copy += pt::uint32_to_decimal(4294967295u);
+  copy += ' ';
+  copy += pt::int_to_string(255, 16, 6, '0');
+  std::printf("%s|%s\n", numbers.text(), copy.text());
+
+  for (int i = 1; i < argc; ++i)
+    std::printf("argument %d: %s\n", i, argv[i]);
+  return 0;
+}
