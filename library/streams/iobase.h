@@ -34,7 +34,9 @@ inline constexpr std::int32_t status_closed = 253;   // close_stream has finishe
 // iobase, instm and outstm close nothing: every concrete stream closes itself in its own
 // destructor, while its device operations are still in force.
 //
-// The fields may be read by anyone; only the stream and its derived classes change them.
+// The fields may be read by anyone. Only the stream and its derived classes change them,
+// except what the owner sets while the stream is closed: status_hook (and, on file streams,
+// the file name and append mode).
 class iobase : public component {
  public:
   bool is_active = false;     // the stream is open
