@@ -8,6 +8,7 @@
 #include "core/string.h"
 #include "core/variant.h"
 #include "platform/platform.h"
+#include "streams/standard_streams.h"
 
 namespace pt {
 
@@ -28,12 +29,11 @@ void start_library() {
   null_variant_slot.build();
   format_flag_chars_slot.build();
   charset_parse(format_flag_chars_slot.value, format_flag_pattern);
-  // Next: the standard streams std_input, std_output, std_error and null_output
-  // (start_standard_streams).
+  start_standard_streams();
 }
 
 void stop_library() {
-  // First: the standard streams (stop_standard_streams).
+  stop_standard_streams();
   format_flag_chars_slot.destroy();
   null_variant_slot.destroy();
   empty_string_slot.destroy();

@@ -1,0 +1,39 @@
+// The formatting engine behind outstm::vformat: percent directives parsed here, numbers
+// rendered one directive at a time by the platform's bounded formatter, strings and characters
+// written directly, plus "a" (IPv4 address) and "t" / "T" (timestamps).
+#pragma once
+
+#include <cstdarg>
+
+namespace pt {
+
+class outstm;
+
+// strftime patterns of the "t" and "T" directives, read at each such directive. Constant
+// from start-up on.
+extern const char* short_time_format;  // "%d-%b-%Y %X"
+extern const char* long_time_format;   // "%a %b %d %X %Y"
+
+// Writes format onto stream, taking one argument from arguments per directive:
+//
+//   directive                      argument            text
+//   %c                             int                 the byte itself (with flags: formatter)
+//   %d %i %o %u %x %X, %h.., %l..  32-bit int          formatter (%h.. as a short)
+//   %ll d i o u x X                64-bit int          formatter
+//   %s                             const char*         the text (null: nothing, flags or not)
+//   %p                             pointer             formatter
+//   %e %E %f %g %G, %L..           double              formatter
+//   %a                             32-bit unsigned     "%d.%d.%d.%d", lowest byte first
+//   %t %T                          64-bit timestamp    strftime with the patterns above
+//   %%                             none                "%"
+//
+// Flags, width and precision are the characters of format_flag_chars (not "*"). A directive
+// with a length modifier but no conversion letter takes its argument, writes nothing, and the
+// letter is written as text. A directive with neither (an unknown letter, "*", "n", "%" after
+// flags, a lone "%" at the end, more than 122 flag characters) ends the output there, reading
+// no further argument. A directive whose text does not fit 4096 bytes, and a timestamp
+// outside the calendar, write nothing. Uses two stack buffers and no heap. Stream errors pass
+// through.
+void write_formatted(outstm& stream, const char* format, va_list arguments);
+
+}  // namespace pt

@@ -1,0 +1,215 @@
+// The formatting engine: its own rules checked byte for byte, and the numeric directives
+// checked against the platform's bounded formatter itself.
+#include "streams/format.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <climits>
+#include <cstdint>
+#include <string>
+
+#include "core/datetime.h"
+#include "streams/estream.h"
+#include "streams/outmemory.h"
+#include "test_streams.h"
+
+namespace pt {
+namespace {
+
+// The formatted text, collected in memory.
+std::string formatted(const char* format, ...) {
+  outmemory out;
+  out.open_stream();
+  va_list arguments;
+  va_start(arguments, format);
+  out.vformat(format, arguments);
+  va_end(arguments);
+  string text = out.collected_text();
+  return std::string(text.text(), static_cast<std::size_t>(text.length()));
+}
+
+// What the platform formatter makes of one directive and its argument.
+template <class T>
+std::string platform_text(const std::string& directive, T value) {
+  char text[4096];
+  int length = platform::format_bounded(text, sizeof text, directive.c_str(), value);
+  return length < 0 ? "<does not fit>" : std::string(text, static_cast<std::size_t>(length));
+}
+
+const std::string int64_modifier = platform::int64_length_modifier;
+
+timestamp at(int year, unsigned month, unsigned day, int hour, int minute, int second) {
+  namespace chrono = std::chrono;
+  const chrono::sys_days start = chrono::year{1} / chrono::January / 1;
+  const chrono::sys_days date = chrono::year{year} / chrono::month{month} / chrono::day{day};
+  return (date - start).count() * ms_per_day + hour * ms_per_hour + minute * ms_per_minute +
+         second * ms_per_second;
+}
+
+TEST(FormatText, LiteralsAndDoubledPercentSigns) {
+  EXPECT_EQ(formatted(""), "");
+  EXPECT_EQ(formatted(nullptr), "");
+  EXPECT_EQ(formatted("plain text"), "plain text");
+  EXPECT_EQ(formatted("100%%"), "100%");
+  EXPECT_EQ(formatted("%d%%!", 42), "42%!");
+  EXPECT_EQ(formatted("%%%d%%%%", 7), "%7%%");
+  EXPECT_EQ(formatted("ends in %"), "ends in ");
+  EXPECT_EQ(formatted("%s=%d.", "x", 1), "x=1.");
+}
+
+TEST(FormatText, AnUnknownConversionEndsTheOutputAndReadsNoMoreArguments) {
+  EXPECT_EQ(formatted("a%yb%d", 1), "a");
+  EXPECT_EQ(formatted("width %*d after", 5, 6), "width ");
+  EXPECT_EQ(formatted("%5%% after"), "");
+  EXPECT_EQ(formatted("count%n more"), "count");
+  EXPECT_EQ(formatted("%F", 1.0), "");
+  EXPECT_EQ(formatted("%d then %q then %d", 1, 2), "1 then ");
+}
+
+TEST(FormatText, AModifierWithoutConversionTakesItsArgumentAndWritesTheLetter) {
+  EXPECT_EQ(formatted("x%hy%d", 7, 9), "xy9");
+  EXPECT_EQ(formatted("%lz%d", 7, 9), "z9");
+  EXPECT_EQ(formatted("%lln%s", static_cast<long long>(1) << 40, "s"), "ns");
+  EXPECT_EQ(formatted("%Lw%d", 2.5, 3), "w3");
+  EXPECT_EQ(formatted("%5h", 1), "");  // nothing after it, and the argument not rendered
+}
+
+TEST(FormatText, FlagCharactersAreLimitedTo122) {
+  const std::string zeros(121, '0');
+  const std::string widest = "<%" + zeros + "5d>";
+  EXPECT_EQ(formatted(widest.c_str(), 42), platform_text(widest, 42));
+  EXPECT_EQ(formatted(("<%" + zeros + "05d>").c_str(), 42), "<");
+}
+
+TEST(FormatText, CharactersAreWrittenDirectlyWithoutFlags) {
+  EXPECT_EQ(formatted("[%c]", 'A'), "[A]");
+  EXPECT_EQ(formatted("[%c]", 0), std::string("[\0]", 3));
+  EXPECT_EQ(formatted("%c", 0x141), "A");  // the low byte
+  EXPECT_EQ(formatted("%lc", 'w'), "w");   // never a wide character
+  EXPECT_EQ(formatted("[%3c]", 'B'), platform_text("[%3c]", 'B'));
+  EXPECT_EQ(formatted("[%-3c]", 'B'), platform_text("[%-3c]", 'B'));
+}
+
+TEST(FormatText, StringsAreWrittenWholeAndANullStringWritesNothing) {
+  const std::string long_text(10000, 's');
+  EXPECT_EQ(formatted("<%s>", long_text.c_str()), "<" + long_text + ">");
+  EXPECT_EQ(formatted("<%s>", static_cast<const char*>(nullptr)), "<>");
+  EXPECT_EQ(formatted("<%5s>", static_cast<const char*>(nullptr)), "<>");
+  EXPECT_EQ(formatted("<%ls>", "narrow"), "<narrow>");
+  EXPECT_EQ(formatted("<%-6s|", "ab"), platform_text("<%-6s|", "ab"));
+  EXPECT_EQ(formatted("<%.2s>", "xyz"), platform_text("<%.2s>", "xyz"));
+  EXPECT_EQ(formatted("<%1s>", long_text.c_str()), "<>");  // flagged: 4096 bytes at most
+  EXPECT_EQ(formatted("%.4095s", long_text.c_str()), long_text.substr(0, 4095));
+}
+
+TEST(FormatNumbers, IntegersMatchThePlatformFormatter) {
+  const struct {
+    const char* directive;
+    int value;
+  } rows[] = {
+      {"%d", 0},       {"%d", INT_MIN},  {"%i", INT_MAX}, {"%+5d", 42},  {"%-5d|", -42},
+      {"%05d", -42},   {"% d", 7},       {"%.3d", 5},     {"%u", -1},    {"%x", 0xbeef},
+      {"%#X", 0xbeef}, {"%#o", 8},       {"%10.4x", 255},
+  };
+  for (const auto& row : rows)
+    EXPECT_EQ(formatted(row.directive, row.value), platform_text(row.directive, row.value))
+        << row.directive;
+}
+
+TEST(FormatNumbers, WithoutModifierAndWithHOrLThe32BitArgumentIsRead) {
+  // Each directive reads exactly 32 bits: the next argument follows undisturbed.
+  EXPECT_EQ(formatted("%ld %d", -5, 6), "-5 6");
+  EXPECT_EQ(formatted("%lu|", -1), platform_text("%u|", -1));
+  EXPECT_EQ(formatted("%lx|", -1), platform_text("%x|", -1));
+  EXPECT_EQ(formatted("%hd %d", 70000, 1), platform_text("%hd", 70000) + " 1");
+  EXPECT_EQ(formatted("%hx", 0x12345), platform_text("%hx", 0x12345));
+  EXPECT_EQ(formatted("%Ld", -9), "-9");
+}
+
+TEST(FormatNumbers, WithLLAll64BitsAreRead) {
+  const long long values[] = {0, LLONG_MIN, LLONG_MAX, 1LL << 40, -1};
+  for (long long value : values) {
+    EXPECT_EQ(formatted("%lld", value), platform_text("%" + int64_modifier + "d", value));
+    EXPECT_EQ(formatted("%-22llx|", value), platform_text("%-22" + int64_modifier + "x|", value));
+  }
+  EXPECT_EQ(formatted("%lld %d", 1LL << 33, 5), "8589934592 5");
+  EXPECT_EQ(formatted("%llu", -1LL), "18446744073709551615");
+}
+
+TEST(FormatNumbers, FloatingPointMatchesThePlatformFormatter) {
+  const struct {
+    const char* directive;
+    double value;
+  } rows[] = {
+      {"%f", 3.14159},  {"%.2f", -2.005}, {"%10.3e", 12345.678}, {"%E", 1e-10},
+      {"%g", 0.0001},   {"%G", 1e20},     {"%+.0f", 2.5},        {"%#g", 1.0},
+  };
+  for (const auto& row : rows)
+    EXPECT_EQ(formatted(row.directive, row.value), platform_text(row.directive, row.value))
+        << row.directive;
+  // L and l read a double too.
+  EXPECT_EQ(formatted("%Lf %d", 1.5, 2), platform_text("%f", 1.5) + " 2");
+  EXPECT_EQ(formatted("%.1lf", 1.25), platform_text("%.1f", 1.25));
+  EXPECT_EQ(formatted("<%5000f>", 1.0), "<>");  // too long for the buffer: left out
+  EXPECT_EQ(formatted("%.0f", 1e300).size(), 301u);
+}
+
+TEST(FormatNumbers, PointersMatchThePlatformFormatter) {
+  int object = 0;
+  void* pointer = &object;
+  EXPECT_EQ(formatted("%p", pointer), platform_text("%p", pointer));
+  EXPECT_EQ(formatted("%20p|", pointer), platform_text("%20p|", pointer));
+  EXPECT_EQ(formatted("%lp", pointer), platform_text("%p", pointer));
+}
+
+TEST(FormatOwnDirectives, AddressesAreWrittenLowestByteFirst) {
+  const unsigned localhost = 127u | 0u << 8 | 0u << 16 | 1u << 24;
+  EXPECT_EQ(formatted("%a", localhost), "127.0.0.1");
+  EXPECT_EQ(formatted("[%15a]", 0xFFFFFFFFu), "[255.255.255.255]");  // flags ignored
+  EXPECT_EQ(formatted("%a %d", 0x04030201u, 5), "1.2.3.4 5");
+}
+
+TEST(FormatOwnDirectives, TimestampsRenderInTheDefaultLocale) {
+  const timestamp t = at(2024, 3, 1, 13, 5, 9);
+  EXPECT_EQ(formatted("%t", t), "01-Mar-2024 13:05:09");
+  EXPECT_EQ(formatted("%T", t), "Fri Mar 01 13:05:09 2024");
+  EXPECT_EQ(formatted("%20t|%d", t, 3), "01-Mar-2024 13:05:09|3");  // flags ignored
+  EXPECT_EQ(formatted("%t", at(9999, 12, 31, 23, 59, 59) + 999), "31-Dec-9999 23:59:59");
+}
+
+TEST(FormatOwnDirectives, ANegativeTimestampIsTheFirstInstantAndAMissingDayNothing) {
+  EXPECT_EQ(formatted("%t", static_cast<timestamp>(-5)), formatted("%t", timestamp{0}));
+  EXPECT_EQ(formatted("%T", INT64_MIN), formatted("%T", timestamp{0}));
+  EXPECT_EQ(formatted("%t", timestamp{0}).substr(0, 7), "01-Jan-");
+  EXPECT_EQ(formatted("[%t]%d", timestamp{315537897600000}, 4), "[]4");
+  EXPECT_EQ(formatted("[%T]", INT64_MAX), "[]");
+}
+
+TEST(FormatOwnDirectives, TheTimePatternsAreReadAtEachDirective) {
+  const char* saved = short_time_format;
+  short_time_format = "%Y";
+  EXPECT_EQ(formatted("%t", at(2024, 3, 1, 0, 0, 0)), "2024");
+  short_time_format = "";
+  EXPECT_EQ(formatted("[%t]", at(2024, 3, 1, 0, 0, 0)), "[]");
+  short_time_format = saved;
+}
+
+TEST(FormatStream, AWriteErrorLeavesWhatWasWrittenAndStopsTheCall) {
+  test::recording_output out(false, 0);
+  out.fail_at_write = 1;
+  out.open_stream();
+  EXPECT_EQ(test::stream_error_of([&] { test::format_onto(out, "ab%dcd", 1); }), 28);
+  EXPECT_EQ(out.written(), "ab");
+  EXPECT_EQ(out.writes.size(), 2u);  // "ab" and the failed one; nothing after
+}
+
+TEST(FormatStream, PiecesGoToTheStreamAsTheyCome) {
+  test::recording_output out(false, 0);
+  out.open_stream();
+  test::format_onto(out, "x=%d, %s%c%%", 5, "text", '!');
+  EXPECT_EQ(out.writes, (std::vector<std::string>{"x=", "5", ", ", "text", "!", "%"}));
+}
+
+}  // namespace
+}  // namespace pt

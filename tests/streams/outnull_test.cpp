@@ -1,0 +1,50 @@
+// Output that is discarded.
+#include "streams/outnull.h"
+
+#include <gtest/gtest.h>
+
+#include "streams/estream.h"
+#include "test_streams.h"
+
+namespace pt {
+namespace {
+
+using test::message_of;
+
+// Reaches the protected seek.
+class seekable_null : public outnull {
+ public:
+  using outnull::device_seek;
+};
+
+TEST(Outnull, AcceptsEverythingAndKeepsNothing) {
+  outnull out;
+  EXPECT_EQ(out.kind_code(), kind_outstm);
+  EXPECT_EQ(out.buffer_size, 8192);
+  out.open_stream();
+  EXPECT_EQ(out.os_handle, platform::no_handle);
+  std::string block(10000, 'n');
+  EXPECT_EQ(out.write_block(block.data(), 10000), 10000);
+  EXPECT_TRUE(out.end_reached);  // the first 8192 bytes were drained into nothing
+  EXPECT_EQ(out.position, 0);
+  out.put_byte('x');
+  out.write_text("more");
+  test::format_onto(out, "%d %s\n", 42, "formatted");
+  out.close_stream();
+  EXPECT_EQ(out.status, status_closed);
+}
+
+TEST(Outnull, ASeekIsRefusedAsThereIsNoDevice) {
+  seekable_null out;
+  out.open_stream();
+  try {
+    out.device_seek(0, 0);
+    FAIL() << "no error";
+  } catch (estream* error) {
+    EXPECT_EQ(error->error_code, 29);
+    EXPECT_EQ(message_of(error), "Can not seek on this device [<null>]");
+  }
+}
+
+}  // namespace
+}  // namespace pt
