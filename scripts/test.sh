@@ -1,18 +1,20 @@
 #!/usr/bin/env bash
 # Builds and runs every test of cmdwrap and ortolib: natively (debug, then the address and
-# thread sanitizers) and the Windows build under wine. Run as root on a fresh Debian machine it
-# first installs the packages it needs. Exits non-zero if anything fails.
+# thread sanitizers), a bounded run of every fuzz target (clang's libFuzzer), and the Windows
+# build under wine. Run as root on a fresh Debian machine it first installs the packages it
+# needs. Exits non-zero if anything fails.
 #
 #   scripts/test.sh                 every stage
 #   scripts/test.sh debug mingw     only the named stages
 #   scripts/test.sh package         install, consumer, Debian packages and Windows zip checks
+#   ORTO_FUZZ_SECONDS=300 scripts/test.sh fuzz    a longer run of each fuzz target (default 20)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/lib.sh
 source scripts/packaging.sh
 
 stages=("$@")
-[ ${#stages[@]} -gt 0 ] || stages=(debug asan tsan mingw package)
+[ ${#stages[@]} -gt 0 ] || stages=(debug asan tsan fuzz mingw package)
 
 ensure_packages cmake ninja-build g++ libgtest-dev googletest \
   g++-mingw-w64-x86-64-posix wine64 dpkg-dev file
@@ -20,6 +22,10 @@ ensure_packages cmake ninja-build g++ libgtest-dev googletest \
 for stage in "${stages[@]}"; do
   case "$stage" in
     debug|release|asan|tsan) run_native_preset "$stage" ;;
+    fuzz)
+      ensure_packages clang libclang-rt-14-dev
+      run_fuzz_preset fuzz "${ORTO_FUZZ_SECONDS:-20}"
+      ;;
     mingw) run_wine_preset mingw ;;
     package) run_package_stage ;;
     *) echo "unknown stage: $stage" >&2; exit 2 ;;
