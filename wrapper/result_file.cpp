@@ -107,4 +107,3 @@ std::int32_t write_result_file(std::FILE* file, std::string_view output, std::in
 }
 
 }  // namespace pt
-

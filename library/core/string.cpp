@@ -65,7 +65,8 @@ std::int32_t block_size_for(std::int32_t size) {
 void string::alloc_chars(std::int32_t n) {
   if (n <= 0 || n > max_string_length)
     string_overflow();
-  auto* block = static_cast<string_header*>(mem_alloc(static_cast<std::uint32_t>(block_size_for(n + 9))));
+  auto* block =
+      static_cast<string_header*>(mem_alloc(static_cast<std::uint32_t>(block_size_for(n + 9))));
   block->refcount = 1;
   block->length = n;
   chars = reinterpret_cast<char*>(block + 1);
