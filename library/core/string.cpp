@@ -176,6 +176,7 @@ void string::assign(const char* bytes, std::int32_t n) {
 
 void string::assign(const char* text) { assign(text, text_length(text)); }
 
+// NOLINTNEXTLINE(bugprone-unhandled-self-assignment,cert-oop54-cpp): assign skips its own block
 string& string::operator=(const string& other) {
   assign(other);
   return *this;

@@ -71,6 +71,7 @@ variant::variant(const variant& other) : integer_value(0) {
 
 variant::variant(variant&& other) noexcept : integer_value(0) { move_value(*this, other); }
 
+// NOLINTNEXTLINE(cert-oop54-cpp): variant_copy returns at once for the same variant
 variant& variant::operator=(const variant& other) {
   variant_copy(*this, other);
   return *this;
@@ -213,7 +214,7 @@ void array_make_empty(variant& v) {
 std::int32_t array_add(variant& v, const variant& value) {
   if (v.tag != tag_array) {
     // The value may be v itself, whose old content is dropped by array_make_empty.
-    variant kept(value);
+    variant kept(value);  // NOLINT(performance-unnecessary-copy-initialization): see above
     array_make_empty(v);
     return add_unnamed(v.array_value, kept);
   }
