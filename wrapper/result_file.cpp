@@ -9,7 +9,7 @@
 namespace pt {
 namespace {
 
-constexpr std::size_t staging_size = 64 * 1024;
+constexpr std::size_t staging_size = std::size_t{64} * 1024;
 constexpr std::uint32_t first_exception_code = 0xC0000000u;
 
 // Writes text with every LF expanded to CR LF. Bytes are gathered in a fixed staging buffer
@@ -70,7 +70,9 @@ std::string exception_note(std::uint32_t code, bool after_output) {
 }
 
 struct file_closer {
-  void operator()(std::FILE* file) const { std::fclose(file); }
+  // Closes only when the write was abandoned by an exception; the normal path checks fclose
+  // itself.
+  void operator()(std::FILE* file) const { (void)std::fclose(file); }
 };
 
 }  // namespace
@@ -78,9 +80,10 @@ struct file_closer {
 std::FILE* open_result_file(const char* path) {
   std::FILE* file = std::fopen(path, "wb");
   // Unbuffered, because the writer stages whole chunks itself; a failure then shows at the
-  // write that meets it rather than later at close.
+  // write that meets it rather than later at close. Should setvbuf fail, the stream stays
+  // buffered and the fflush and fclose checks below still see every failure.
   if (file != nullptr)
-    std::setvbuf(file, nullptr, _IONBF, 0);
+    (void)std::setvbuf(file, nullptr, _IONBF, 0);
   return file;
 }
 
@@ -107,4 +110,3 @@ std::int32_t write_result_file(std::FILE* file, std::string_view output, std::in
 }
 
 }  // namespace pt
-
