@@ -128,7 +128,8 @@ std::string model(std::string& format, std::vector<argument>& arguments, pt::fuz
     } else if (c == 'c') {
       ++i;
       arg = {arg_type::int32, in.integer<int>()};
-      out += flags ? formatted(directive + c, arg.int32) : std::string(1, static_cast<char>(arg.int32));
+      out += flags ? formatted(directive + c, arg.int32)
+                   : std::string(1, static_cast<char>(arg.int32));
     } else if (c == 's') {
       ++i;
       arg = {arg_type::text};
