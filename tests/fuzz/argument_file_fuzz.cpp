@@ -24,8 +24,8 @@ constexpr std::size_t reader_chunk_size = 64 * 1024;
 class scratch_path {
  public:
   scratch_path() {
-    const std::string name =
-        "orto-argument-file-fuzz-" + std::to_string(std::random_device{}()) + ".txt";
+    const std::string name = "orto-argument-file-fuzz-" + std::to_string(std::random_device{}()) +
+                             ".txt";
     path_ = (std::filesystem::temp_directory_path() / name).string();
   }
   ~scratch_path() {

@@ -53,9 +53,9 @@ void check_decodes(std::string_view digits, int base, std::uint64_t value) {
 }
 
 void check_conversion(std::uint64_t bits, bool is_signed, int base, int width, char fill) {
-  const std::string text = as_std(is_signed ? pt::int_to_string(static_cast<std::int64_t>(bits),
-                                                                base, width, fill)
-                                            : pt::uint_to_string(bits, base, width, fill));
+  const std::string text =
+      as_std(is_signed ? pt::int_to_string(static_cast<std::int64_t>(bits), base, width, fill)
+                       : pt::uint_to_string(bits, base, width, fill));
   if (base < 2 || base > 64) {
     check(text.empty(), "a base outside 2 to 64 gives the empty string");
     return;

@@ -307,8 +307,8 @@ void machine::step() {
       // The search reads the zero-terminated text: it stops at the first NUL.
       const std::string zero_terminated = m.substr(0, m.find('\0'));
       const std::size_t found = c == '\0' ? zero_terminated.size() : zero_terminated.find(c);
-      const std::int32_t expected =
-          found == std::string::npos ? -1 : static_cast<std::int32_t>(found);
+      const std::int32_t expected = found == std::string::npos ? -1
+                                                               : static_cast<std::int32_t>(found);
       check(pt::find_char(c, s) == expected, "find_char finds the first match before a NUL");
       break;
     }
