@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "captured_std_error.h"
+#include "captured_log.h"
 #include "core/exception.h"
 #include "core/fatal.h"
 #include "platform/platform.h"
