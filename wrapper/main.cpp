@@ -18,10 +18,14 @@ namespace {
 
 constexpr int failure_status = -1;
 
+// Neither the unit nor the memory stream is destroyed before the process ends: the reference
+// taken on each is never given back. They are kept here, not only on the stack, so that they
+// stay reachable to the end (a leak checker sees them as live).
+pt::uexec* child = nullptr;
+pt::outmemory* collected = nullptr;
+
 [[noreturn]] void run(const char* executable, const char* argument_file) {
-  // Neither the unit nor the memory stream is destroyed before the process ends: the reference
-  // taken on each is never given back.
-  pt::uexec* child = pt::addref(new pt::uexec);
+  child = pt::addref(new pt::uexec);
   child->path = executable;
 
   pt::argument_lines arguments = pt::read_argument_lines(argument_file);
@@ -38,7 +42,7 @@ constexpr int failure_status = -1;
   if (result == nullptr)
     std::exit(failure_status);
 
-  pt::outmemory* collected = pt::addref(new pt::outmemory(-1));
+  collected = pt::addref(new pt::outmemory(-1));
   pt::assign_ref(child->output_stream, collected);
   child->run_unit(false);
 

@@ -364,17 +364,24 @@ TEST_F(UnitDeathTest, AWorkerWithoutARunningFlagIsFatal) {
   release(u);
 }
 
-// A unit whose work waits for its own run.
+// A unit whose work waits for its own run, once the run has stored its worker.
 class self_waiting_unit : public unit {
+ public:
+  std::latch worker_stored{1};
+
  protected:
-  void work() override { wait_run(); }
+  void work() override {
+    worker_stored.wait();
+    wait_run();
+  }
 };
 
 TEST_F(UnitDeathTest, WaitRunFromTheUnitsOwnWorkerIsFatal) {
-  unit* u = make_held<self_waiting_unit>();
+  auto* u = make_held<self_waiting_unit>();
   EXPECT_FATAL(
       {
         u->run_unit(true);
+        u->worker_stored.count_down();
         std::latch never(1);  // the worker ends the process
         never.wait();
       },
