@@ -41,15 +41,15 @@ namespace pt {
 // input only when it ends itself; the wrapper never pipes the input side.
 class uexec : public unit {
  public:
-  string path;                       // the executable, used exactly as stored
-  variant args;                      // array of argument texts; anything else counts as empty
-  std::int32_t exit_code = -1;       // of the last child; -1 while none is recorded
+  string path;                  // the executable, used exactly as stored
+  variant args;                 // array of argument texts; anything else counts as empty
+  std::int32_t exit_code = -1;  // of the last child; -1 while none is recorded
   // The child's process while work runs, and afterwards in background mode (or after a failed
   // copy loop); no_handle otherwise.
   platform::handle process_handle = platform::no_handle;
-  bool background = false;           // start the child and return at once; read before each pass
-  bool inherit_handles = true;       // the child inherits every inheritable handle
-  std::int32_t process_id = -1;      // the held child's id; -1 for none
+  bool background = false;       // start the child and return at once; read before each pass
+  bool inherit_handles = true;   // the child inherits every inheritable handle
+  std::int32_t process_id = -1;  // the held child's id; -1 for none
 
   uexec();
   // Releases a held child's handle (the child runs on), then the fields and the unit.

@@ -19,10 +19,15 @@ TEST(Arguments, EmptyLinesAreSkippedAndEveryOtherLineIsOneArgument) {
 }
 
 TEST(Arguments, QuotesBackslashesAndBlanksArriveUnchanged) {
-  std::vector<std::string> lines = {
-      "say \"hi\"", "C:\\dir\\file", "C:\\dir\\", "a\\\"b", "a\\\\\"b", "\\\\server\\share",
-      "\"",         "\\",           "a b\\\\",   "\"x\"", "   ",      "\ttab\t",
-      "\\\\\\",     "\"\"",         "a\"\"b",   "-c",    "%PATH%",   "&|<>^"};
+  std::vector<std::string> lines = {"say \"hi\"", "C:\\dir\\file",
+                                    "C:\\dir\\",  "a\\\"b",
+                                    "a\\\\\"b",   "\\\\server\\share",
+                                    "\"",         "\\",
+                                    "a b\\\\",    "\"x\"",
+                                    "   ",        "\ttab\t",
+                                    "\\\\\\",     "\"\"",
+                                    "a\"\"b",     "-c",
+                                    "%PATH%",     "&|<>^"};
   auto result = run_child_through_wrapper(hex_args_file(lines));
   EXPECT_EQ(result.run.status, 0u);
   EXPECT_EQ(result.file, hex_args_result(lines));
@@ -63,7 +68,8 @@ TEST(Arguments, RandomBytesRoundTrip) {
 TEST(Arguments, TextModeLineRules) {
   // CR LF ends a line, a lone CR stays in it, a CR before CR LF stays, 0x1A ends the data.
   auto result = run_child_through_wrapper(
-      "hex-args\r\na\rb\r\n\r\n\r\nc\r\r\n  \r\nlast\x1a" "after\nmore\n");
+      "hex-args\r\na\rb\r\n\r\n\r\nc\r\r\n  \r\nlast\x1a"
+      "after\nmore\n");
   EXPECT_EQ(result.run.status, 0u);
   EXPECT_EQ(result.file, hex_args_result({"a\rb", "c\r", "  ", "last"}));
 

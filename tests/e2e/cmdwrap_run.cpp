@@ -24,8 +24,7 @@ platform::handle open_or_fail(const scratch_file& file, platform::file_access ac
 
 }  // namespace
 
-wrapper_run run_cmdwrap(const std::vector<std::string>& arguments,
-                        const wrapper_options& options) {
+wrapper_run run_cmdwrap(const std::vector<std::string>& arguments, const wrapper_options& options) {
   wrapper_run result;
   scratch_file input("cmdwrap-in"), output("cmdwrap-out"), error("cmdwrap-err");
   input.write(options.input);
@@ -83,9 +82,9 @@ child_copy::child_copy(std::string_view folder_name, std::string_view prefix)
     : folder_(folder_name) {
   std::filesystem::create_directory(folder_.path());
   std::filesystem::path child = ORTO_TEST_CHILD;
-  path_ = (std::filesystem::path(folder_.path()) /
-           (std::string(prefix) + child.filename().string()))
-              .string();
+  path_ =
+      (std::filesystem::path(folder_.path()) / (std::string(prefix) + child.filename().string()))
+          .string();
   std::filesystem::copy_file(child, path_);
 }
 

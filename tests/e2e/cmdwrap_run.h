@@ -19,8 +19,8 @@ struct wrapper_run {
 };
 
 struct wrapper_options {
-  std::string input;            // cmdwrap's standard input: a file with these bytes
-  bool without_error = false;   // start it without a standard error handle
+  std::string input;           // cmdwrap's standard input: a file with these bytes
+  bool without_error = false;  // start it without a standard error handle
 };
 
 // Starts cmdwrap (ORTO_CMDWRAP) with these arguments, each quoted for the C-runtime rules,

@@ -111,8 +111,7 @@ TEST(ExitStatus, AMissingExecutableLeavesTheNoteAndAnErrorLine) {
   auto result = run_child_through_wrapper("hex-args\nx\n", {}, missing.path());
   EXPECT_EQ(result.run.status, failed);
   EXPECT_EQ(result.file, note("ffffffff"));
-  EXPECT_EQ(result.run.err,
-            "Error: Couldn't run '" + missing.path() + "' - missing executable\n");
+  EXPECT_EQ(result.run.err, "Error: Couldn't run '" + missing.path() + "' - missing executable\n");
 }
 
 // The start-failure line: the path, then the OS error number in decimal.
@@ -139,8 +138,8 @@ TEST(ExitStatus, ADirectoryAsTheExecutableCannotBeStarted) {
 TEST(ExitStatus, ACommandLineTooLongIsAStartFailureNeverACutList) {
   // More than a Windows command line (32767) or one Linux argument (128 KiB) holds. (wine
   // would start the child on a line cut to the length modulo 32768.)
-  auto result = run_child_through_wrapper(
-      hex_args_file({"short", std::string(200000, 'a'), "after"}));
+  auto result =
+      run_child_through_wrapper(hex_args_file({"short", std::string(200000, 'a'), "after"}));
   EXPECT_EQ(result.run.status, failed);
   EXPECT_EQ(result.file, note("ffffffff"));
   expect_start_failure(result.run.err, ORTO_TEST_CHILD);

@@ -23,8 +23,8 @@ TEST(Output, StandardErrorIsCollectedWithStandardOutputInOrder) {
   EXPECT_EQ(result.file, "only error\r\n");
   EXPECT_EQ(result.run.err, "");  // the child's standard error is not cmdwrap's
 
-  result = run_child_through_wrapper("out=" + hex("1\n") + "\nerr=" + hex("2\n") + "\nout=" +
-                                     hex("3\n") + "\n");
+  result = run_child_through_wrapper("out=" + hex("1\n") + "\nerr=" + hex("2\n") +
+                                     "\nout=" + hex("3\n") + "\n");
   EXPECT_EQ(result.file, "1\r\n2\r\n3\r\n");
 }
 

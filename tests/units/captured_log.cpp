@@ -22,7 +22,8 @@ captured_log::~captured_log() {
 
 std::string captured_log::text() const { return file_.read(); }
 
-captured_std_error::captured_std_error() : captured_log(std_error, platform::std_handle_id::error) {}
+captured_std_error::captured_std_error()
+    : captured_log(std_error, platform::std_handle_id::error) {}
 
 int occurrences(const std::string& text, const std::string& needle) {
   int count = 0;

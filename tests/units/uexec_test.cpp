@@ -61,7 +61,8 @@ struct child_exec {
   outmemory* memory = addref(new outmemory(-1));
   bool collect = true;
 
-  explicit child_exec(const std::vector<std::string>& commands, const char* path = ORTO_TEST_CHILD) {
+  explicit child_exec(const std::vector<std::string>& commands,
+                      const char* path = ORTO_TEST_CHILD) {
     unit->path = path;
     for (const std::string& command : commands)
       array_add(unit->args, variant(test::quote_argument(command).c_str()));
@@ -118,8 +119,7 @@ TEST(Uexec, APathWithBlanksOrQuotesIsQuotedAtTheHead) {
     const char* head;
   };
   for (row r : {row{"C:\\Program Files\\x.exe", "\"C:\\Program Files\\x.exe\""},
-                row{"/a\tb/c", "\"/a\tb/c\""},
-                row{"/odd\"name", "\"/odd\"\"name\""},
+                row{"/a\tb/c", "\"/a\tb/c\""}, row{"/odd\"name", "\"/odd\"\"name\""},
                 row{"C:\\plain\\x.exe", "C:\\plain\\x.exe"}}) {
     u->path = r.path;
     EXPECT_STREQ(u->command_line().text(), r.head);
@@ -146,8 +146,9 @@ TEST(Uexec, CollectsStandardOutputAndStandardErrorInOrder) {
 }
 
 TEST(Uexec, ArgumentsArriveByteForByte) {
-  std::vector<std::string> arguments = {"two  words", "say \"hi\"", "C:\\dir\\", "a\\\\\"b",
-                                        std::string("\x80\xff\t\x01", 4), " ", "*?"};
+  std::vector<std::string> arguments = {
+      "two  words", "say \"hi\"", "C:\\dir\\", "a\\\\\"b", std::string("\x80\xff\t\x01", 4),
+      " ",          "*?"};
   std::vector<std::string> commands = {"hex-args"};
   std::string expected;
   for (const std::string& argument : arguments) {
@@ -247,8 +248,9 @@ TEST(Uexec, ACommandLineTooLongForTheOsIsAStartFailureNotACutList) {
 TEST(Uexec, PathWithSpacesStartsTheRightProgramWithItsArguments) {
   scratch_file folder("folder with  spaces");
   std::filesystem::create_directory(folder.path());
-  std::filesystem::path copy = std::filesystem::path(folder.path()) /
-                               ("test child " + std::filesystem::path(ORTO_TEST_CHILD).filename().string());
+  std::filesystem::path copy =
+      std::filesystem::path(folder.path()) /
+      ("test child " + std::filesystem::path(ORTO_TEST_CHILD).filename().string());
   std::filesystem::copy_file(ORTO_TEST_CHILD, copy);
   std::string output;
   {

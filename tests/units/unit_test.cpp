@@ -173,8 +173,7 @@ TEST(Unit, AStreamThatCannotBeOpenedIsReportedAndWorkIsSkipped) {
   u->run_unit(false);
   EXPECT_EQ(u->works, 0);
   EXPECT_EQ(u->after_works, 1);
-  EXPECT_EQ(errors.text(),
-            "Error: No such file or directory [" + missing.path() + "]\n");
+  EXPECT_EQ(errors.text(), "Error: No such file or directory [" + missing.path() + "]\n");
   // The input the creator left stays; only the output slot is reset.
   EXPECT_NE(u->input_stream, &std_input);
   EXPECT_EQ(u->output_stream, &std_output);
@@ -311,8 +310,9 @@ TEST(UnitChain, ARunChainIsUnlinkedSoTheHeadRunsAloneAfterwards) {
   c.head->run_unit(false);
   EXPECT_EQ(c.head->works, 2);
   EXPECT_EQ(c.middle->works, 1);
-  EXPECT_STREQ(second->collected_text().text(), "line 0 of the chain\nline 1 of the chain\n"
-                                                "line 2 of the chain\n");
+  EXPECT_STREQ(second->collected_text().text(),
+               "line 0 of the chain\nline 1 of the chain\n"
+               "line 2 of the chain\n");
   release(second);
 }
 
