@@ -1,10 +1,10 @@
 # The lint stage of scripts/test.sh: the layout check (clang-format) on every C++ file, and the
 # static analysers (clang-tidy, cppcheck) on the library and the wrapper. Any finding fails it.
 
-# Every C++ source and header of the project, build folders excluded.
+# Every C++ source and header of the project, the examples in docs/ too; no build folder.
 lint_all_sources() {
   local dir
-  for dir in library wrapper tests bench; do
+  for dir in library wrapper tests bench docs; do
     if [ -d "$dir" ]; then
       find "$dir" -type f \( -name '*.cpp' -o -name '*.h' \)
     fi

@@ -1,0 +1,27 @@
+// Variants: one tagged value (nothing, integer, boolean, real, string, array, counted
+// component). An array variant holds a shared list of items; copies of the variant share it.
+#include "variants.h"
+
+namespace example {
+
+pt::variant make_settings() {
+  pt::variant list;                             // tag_none
+  pt::array_add(list, pt::variant("verbose"));  // the first add makes the array
+  pt::array_add(list, pt::variant(42));
+  pt::array_add(list, pt::variant(true));
+  pt::array_add(list, pt::variant(0.5));
+  return list;
+}
+
+pt::string join_items(const pt::variant& list, char separator) {
+  pt::string text;
+  for (std::int32_t i = 0; i < pt::array_length(list); ++i) {
+    if (i > 0)
+      text += separator;
+    // 42 reads "42", true "1", 0.5 "0.5" (as %g), a string as itself.
+    text += pt::variant_to_string(pt::array_item(list, i));
+  }
+  return text;
+}
+
+}  // namespace example

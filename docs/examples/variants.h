@@ -1,0 +1,15 @@
+// Example for the library overview (docs/LIBRARY.md): variants and the arrays they share.
+#pragma once
+
+#include "core/string.h"
+#include "core/variant.h"
+
+namespace example {
+
+// An array variant with four items: the text "verbose", the integer 42, true and 0.5.
+pt::variant make_settings();
+
+// The text of every item of list, separator between them; empty when list holds no array.
+pt::string join_items(const pt::variant& list, char separator);
+
+}  // namespace example

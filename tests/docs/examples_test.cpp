@@ -1,0 +1,159 @@
+// The examples of the library overview run for real: each test calls an example's functions
+// and checks what they return, write to files and report on std_error.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "core/exception.h"
+#include "core/fatal.h"
+#include "examples/fatal_report.h"
+#include "examples/process_unit.h"
+#include "examples/streams.h"
+#include "examples/strings.h"
+#include "examples/units.h"
+#include "examples/variants.h"
+#include "support/exit_status.h"
+#include "support/scratch_file.h"
+#include "units/captured_log.h"
+
+namespace {
+
+using pt::test::captured_std_error;
+using pt::test::scratch_file;
+
+std::string bytes_of(const pt::string& s) {
+  return std::string(s.text(), static_cast<std::size_t>(s.length()));
+}
+
+TEST(FatalReportExampleDeathTest, ReplacesTheDefaultReportWithOneLineOnStandardError) {
+  EXPECT_EXIT(
+      {
+        pt::fatal_handler = example::report_fatal_on_stderr;
+        pt::fatal_error(pt::fatal_string_overflow, "String overflow");
+      },
+      testing::ExitedWithCode(pt::test::visible_status(pt::fatal_string_overflow)),
+      "app: fatal error 0xc0015: String overflow\n");
+}
+
+TEST(StringsExample, ACopyKeepsItsTextWhenTheOriginalChanges) {
+  EXPECT_EQ(bytes_of(example::greet("world")), "hello -> hello, world");
+  EXPECT_EQ(bytes_of(example::greet("")), "hello -> hello, ");
+}
+
+TEST(StringsExample, ARecordHoldsANulThatLengthCountsAndTextStopsAt) {
+  pt::string record = example::make_record("key", "value");
+  EXPECT_EQ(record.length(), 9);
+  EXPECT_EQ(std::strlen(record.text()), 3u);
+  EXPECT_EQ(bytes_of(record), std::string("key\0value", 9));
+  EXPECT_EQ(bytes_of(example::record_value(record)), "value");
+
+  EXPECT_EQ(bytes_of(example::make_record("", "v")), std::string("\0v", 2));
+  EXPECT_EQ(bytes_of(example::record_value(example::make_record("", "v"))), "v");
+  EXPECT_TRUE(example::record_value(example::make_record("k", "")).is_empty());
+  EXPECT_TRUE(example::record_value("no separator").is_empty());
+}
+
+TEST(VariantsExample, ItemsReadAsTextInOrder) {
+  pt::variant settings = example::make_settings();
+  EXPECT_EQ(pt::array_length(settings), 4);
+  EXPECT_EQ(bytes_of(example::join_items(settings, ',')), "verbose,42,1,0.5");
+  EXPECT_EQ(bytes_of(example::join_items(settings, ' ')), "verbose 42 1 0.5");
+  EXPECT_TRUE(example::join_items(pt::variant(7), ',').is_empty());
+  EXPECT_TRUE(example::join_items(pt::variant(), ',').is_empty());
+}
+
+TEST(VariantsExample, CopiesOfAnArrayVariantShareTheArray) {
+  pt::variant settings = example::make_settings();
+  pt::variant copy = settings;
+  pt::array_add(copy, pt::variant("more"));
+  EXPECT_EQ(bytes_of(example::join_items(settings, ',')), "verbose,42,1,0.5,more");
+}
+
+TEST(StreamsExample, AFileIsWrittenAndReadBackByteForByte) {
+  scratch_file file("doc-example");
+  const char* text = "line one\r\nline two\n\x80\xff no end";
+  example::save_text(file.c_str(), text);
+  EXPECT_EQ(file.read(), text);  // nothing translated
+  EXPECT_EQ(bytes_of(example::load_text(file.c_str())), text);
+
+  example::save_text(file.c_str(), "short");  // an existing file is emptied first
+  EXPECT_EQ(file.read(), "short");
+  example::save_text(file.c_str(), "");
+  EXPECT_EQ(file.read(), "");
+  EXPECT_TRUE(example::load_text(file.c_str()).is_empty());
+}
+
+TEST(StreamsExample, AFileThatCannotBeReadIsReportedWithItsNameInBrackets) {
+  captured_std_error errors;
+  scratch_file missing("doc-example-missing");
+  EXPECT_TRUE(example::load_text(missing.c_str()).is_empty());
+  EXPECT_EQ(errors.text(), "cannot read: No such file or directory [" + missing.path() + "]\n");
+}
+
+TEST(StreamsExample, AFileThatCannotBeCreatedThrowsAStreamError) {
+  scratch_file folder("doc-example-no-folder");
+  std::string path = folder.path() + "/file.txt";  // inside a folder that does not exist
+  try {
+    example::save_text(path.c_str(), "text");
+    ADD_FAILURE() << "save_text did not throw";
+  } catch (pt::exception* error) {
+    std::string message = bytes_of(error->get_message());
+    delete error;
+    EXPECT_EQ(message, "No such file or directory [" + path + "]");
+  }
+}
+
+TEST(StreamsExample, APipeCarriesTheTextToItsReader) {
+  EXPECT_EQ(bytes_of(example::through_pipe("through the pipe\n")), "through the pipe\n");
+  std::string longer = std::string(1000, 'p') + "\r\n\x1a\xff end";
+  EXPECT_EQ(bytes_of(example::through_pipe(longer.c_str())), longer);
+  EXPECT_TRUE(example::through_pipe("").is_empty());
+}
+
+TEST(UnitsExample, AChainUpperCasesWhatItsHeadWrites) {
+  for (bool asynchronous : {false, true}) {
+    SCOPED_TRACE(asynchronous ? "asynchronous" : "synchronous");
+    EXPECT_EQ(bytes_of(example::shout("hello, units 42\n", asynchronous)), "HELLO, UNITS 42\n");
+    EXPECT_TRUE(example::shout("", asynchronous).is_empty());
+  }
+}
+
+TEST(UnitsExample, AChainCarriesFarMoreThanAPipeHolds) {
+  std::string text;
+  for (int i = 0; i < 20000; ++i)
+    text += "line of the chain\n";
+  std::string expected;
+  for (int i = 0; i < 20000; ++i)
+    expected += "LINE OF THE CHAIN\n";
+  for (bool asynchronous : {false, true}) {
+    SCOPED_TRACE(asynchronous ? "asynchronous" : "synchronous");
+    EXPECT_EQ(bytes_of(example::shout(text.c_str(), asynchronous)), expected);
+  }
+}
+
+TEST(ProcessUnitExample, CollectsTheProgramsOutputAndExitCode) {
+  pt::string output;
+  // "hello\n" to standard output, "oops\n" to standard error, then exit code 7.
+  EXPECT_EQ(example::run_program(ORTO_TEST_CHILD, {"out=68656c6c6f0a", "err=6f6f70730a", "exit=7"},
+                                 output),
+            7);
+  EXPECT_EQ(bytes_of(output), "hello\noops\n");
+}
+
+TEST(ProcessUnitExample, EachArgumentArrivesWhole) {
+  pt::string output;
+  EXPECT_EQ(example::run_program(ORTO_TEST_CHILD, {"hex-args", "two words", "", "*"}, output), 0);
+  EXPECT_EQ(bytes_of(output), "74776f20776f726473\n\n2a\n");
+}
+
+TEST(ProcessUnitExample, AMissingProgramGivesMinusOneAndAReport) {
+  captured_std_error errors;
+  scratch_file missing("doc-example-program");
+  pt::string output = "left over";
+  EXPECT_EQ(example::run_program(missing.c_str(), {"x"}, output), -1);
+  EXPECT_TRUE(output.is_empty());
+  EXPECT_EQ(errors.text(), "Error: Couldn't run '" + missing.path() + "' - missing executable\n");
+}
+
+}  // namespace
