@@ -58,6 +58,54 @@ check_installed_cmdwrap() {
   [ ! -e "$work/missing.args" ] || package_fail "$program created the missing argument file"
 }
 
+# Runs the cmdwrap at $1 on the child $2 with the argument file $3, written beforehand, and
+# checks the run: exit status $4, the file's bytes afterwards $5 (a printf format), nothing on
+# either standard stream. A runner (such as cmake/wine-run with its prefix) may follow.
+check_cmdwrap_run() {
+  local program=$1 child=$2 file=$3 expected_status=$4 expected_bytes=$5 status=0
+  shift 5
+  "$@" "$program" "$child" "$file" >"$file.streams" 2>&1 </dev/null || status=$?
+  [ "$status" -eq "$expected_status" ] ||
+    package_fail "$program $child: exit status $status, not $expected_status"
+  # shellcheck disable=SC2059 # the expected bytes are given as a format
+  printf "$expected_bytes" >"$file.expected"
+  if ! cmp -s "$file" "$file.expected"; then
+    package_fail "$program $child: the argument file holds"$'\n'"$(od -An -c "$file")"$'\n'\
+"instead of"$'\n'"$(od -An -c "$file.expected")"
+  fi
+  [ ! -s "$file.streams" ] ||
+    package_fail "$program $child: wrote $(head -c 200 "$file.streams")"
+}
+
+# A real run of the installed cmdwrap at $1 with /bin/sh as the child: the argument file's
+# lines (an empty one skipped, two blanks kept inside one argument) reach the shell whole, its
+# standard output and standard error come back in the file with LF as CR LF, and its exit
+# code is cmdwrap's. $2 is a scratch folder.
+check_cmdwrap_runs_shell() {
+  local program=$1 work=$2
+  mkdir -p "$work"
+  cat >"$work/shell.args" <<'ARGS'
+-c
+printf '%s|\n' "$1"; echo err >&2; exit 3
+sh
+
+two  words
+ARGS
+  check_cmdwrap_run "$program" /bin/sh "$work/shell.args" 3 'two  words|\r\nerr\r\n'
+}
+
+# The same for a Windows cmdwrap.exe at $1 with the mingw build's helper child $2, run under
+# the runner that follows $3 (the scratch folder): an argument file with CR LF line ends and
+# an empty line, the child writing to both of its streams and ending with 3.
+check_cmdwrap_runs_child() {
+  local program=$1 child=$2 work=$3
+  shift 3
+  mkdir -p "$work"
+  # out= "two  words|" LF, err= "err" LF: bytes as hexadecimal, as the helper child takes them.
+  printf 'out=74776f2020776f7264737c0a\r\n\r\nerr=6572720a\r\nexit=3\r\n' >"$work/child.args"
+  check_cmdwrap_run "$program" "$child" "$work/child.args" 3 'two  words|\r\nerr\r\n' "$@"
+}
+
 # The files an installed tree under $1 must hold, and those it must not. $3 is the suffix of
 # program files (.exe for the Windows tree).
 check_installed_tree() {
@@ -147,6 +195,7 @@ check_debian_packages() {
   dpkg -x "$dev" "$root"
   check_installed_tree "$root/usr" "$version"
   check_installed_cmdwrap "$root/usr/bin/cmdwrap" "$root.run"
+  check_cmdwrap_runs_shell "$root/usr/bin/cmdwrap" "$root.run"
   consumer_runner=()
   check_consumer "$root/usr" "$root.consumer" "$version" -DCONSUMER_CHECK_HEADERS=OFF
 }
@@ -175,6 +224,14 @@ check_windows_zip() {
   mkdir -p "$wine_prefix"
   cmake/wine-run "$wine_prefix" "$prefix/bin/cmdwrap.exe" >/dev/null 2>&1 </dev/null || true
   check_installed_cmdwrap "$prefix/bin/cmdwrap.exe" "$scratch/run" "$PWD/cmake/wine-run" "$wine_prefix"
+  # The mingw build that made the zip also built the helper child of the tests.
+  local child=$PWD/build/mingw/tests/child/test_child.exe
+  if [ -f "$child" ]; then
+    check_cmdwrap_runs_child "$prefix/bin/cmdwrap.exe" "$child" "$scratch/run" \
+      "$PWD/cmake/wine-run" "$wine_prefix"
+  else
+    echo "== package: no $child (tests not built): cmdwrap.exe is not run with a child"
+  fi
   consumer_runner=("$PWD/cmake/wine-run" "$wine_prefix")
   check_consumer "$prefix" "$scratch/consumer" "$version" -DCONSUMER_CHECK_HEADERS=OFF \
     -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64.cmake" -Dortolib_DIR="$prefix/lib/cmake/ortolib" \
@@ -199,6 +256,7 @@ run_package_stage() {
   check_installed_tree "$scratch/prefix" "$version"
   check_manual_page "$scratch/prefix/share/man/man1/cmdwrap.1" "$version"
   check_installed_cmdwrap "$scratch/prefix/bin/cmdwrap" "$scratch/prefix-run"
+  check_cmdwrap_runs_shell "$scratch/prefix/bin/cmdwrap" "$scratch/prefix-run"
   consumer_runner=()
   check_consumer "$scratch/prefix" "$scratch/consumer" "$version"
 
