@@ -14,21 +14,25 @@ namespace {
 constexpr std::size_t staging_size = 256 * 1024;
 constexpr std::uint32_t first_exception_code = 0xC0000000u;
 
-// Writes text with every LF expanded to CR LF. Bytes are gathered in a fixed staging buffer
-// and written when it fills, so memory stays bounded whatever the output size. After the
-// first failure nothing more is written.
+// Writes text with every LF expanded to CR LF. Bytes are gathered in a staging buffer and
+// written when it fills, so memory stays bounded whatever the output size. After the first
+// failure nothing more is written.
 class crlf_writer {
  public:
-  explicit crlf_writer(std::FILE* file)
-      : file_(file), staging_(std::make_unique<char[]>(staging_size)) {}
+  // A buffer for at most `bytes` of input: the staging size, or less for less (each byte takes
+  // at most two). Its pages are not cleared, so a small result touches little memory.
+  crlf_writer(std::FILE* file, std::size_t bytes)
+      : file_(file),
+        size_(std::min(staging_size, 2 * bytes + 2)),
+        staging_(std::make_unique_for_overwrite<char[]>(size_)) {}
 
   void put(std::string_view text) {
     while (!text.empty() && !failed_) {
-      if (staging_size - used_ < 2)
+      if (size_ - used_ < 2)
         flush();
       char* out = staging_.get() + used_;
       // One byte of room is kept back so that an LF found in the span can become CR LF.
-      const std::size_t span = std::min(text.size(), staging_size - used_ - 1);
+      const std::size_t span = std::min(text.size(), size_ - used_ - 1);
       const void* lf = std::memchr(text.data(), '\n', span);
       if (lf == nullptr) {
         std::memcpy(out, text.data(), span);
@@ -55,6 +59,7 @@ class crlf_writer {
 
  private:
   std::FILE* file_;
+  std::size_t size_;
   std::unique_ptr<char[]> staging_;
   std::size_t used_ = 0;
   bool failed_ = false;
@@ -95,7 +100,7 @@ std::int32_t write_result_file(std::FILE* file, std::string_view output, std::in
     status = -1;
   }
 
-  crlf_writer writer(file);
+  crlf_writer writer(file, output.size() + note.size());
   writer.put(output);
   writer.put(note);
   bool written = writer.flush();
