@@ -34,8 +34,8 @@ constexpr std::size_t large_threshold = 256 * 1024;
 // A large block that shrinks below this size goes back to the heap. Between the two sizes a
 // block stays what it is, so one that hovers around the threshold is not copied back and forth.
 constexpr std::size_t small_threshold = large_threshold / 2;
-// A reservation holds this many times the block it is made for: address space is plentiful,
-// and a block that outgrows it moves (without copying on POSIX) into one as many times bigger.
+// A reservation holds this many times the block it is made for, so a growing block moves
+// rarely; where it does, it moves into one as many times bigger.
 constexpr std::size_t reserve_factor = 8;
 // Commits run ahead of the block by an eighth, so a block growing by pages needs a system
 // call only every so often. Pages committed ahead take no memory until they are written.
@@ -59,11 +59,13 @@ std::size_t commit_goal(std::size_t bytes, std::size_t reserved) {
                   reserved);
 }
 
-// A reservation for a block of `bytes`: reserve_factor times as much, or only what the block
-// needs when the address space is that short. Null when even that is refused.
+// A reservation for a block of `bytes`: reserve_factor times as much (at least the platform's
+// floor), or only what the block needs when the address space is that short. Null when even
+// that is refused.
 void* reserve_for(std::size_t bytes, std::size_t& reserved) {
   std::size_t granularity = platform::memory_reserve_granularity();
-  reserved = round_up(std::min(bytes * reserve_factor, largest_block), granularity);
+  std::size_t wanted = std::max(bytes * reserve_factor, platform::memory_reserve_floor());
+  reserved = round_up(std::min(wanted, largest_block), granularity);
   if (void* start = platform::memory_reserve(reserved))
     return start;
   reserved = round_up(bytes, granularity);

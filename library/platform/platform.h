@@ -133,6 +133,12 @@ std::size_t memory_page_size();
 // The unit of reservations, their start and size: 64 KiB on Windows, the page size on POSIX.
 std::size_t memory_reserve_granularity();
 
+// The smallest reservation worth making for a block that may grow: 1 GiB on POSIX, where
+// address space costs nothing until it is committed and where a block that has moved once
+// (with its pages) cannot be moved that way again; on Windows the reserve granularity, since
+// wine keeps a byte of bookkeeping for every reserved page.
+std::size_t memory_reserve_floor();
+
 // Reserves size bytes (a multiple of the reserve granularity) of address space, without
 // access. Returns the start, or null when the OS refuses (address space or mappings used up).
 void* memory_reserve(std::size_t size);

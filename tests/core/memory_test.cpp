@@ -113,6 +113,26 @@ TEST(Memory, ShrinkingKeepsTheContentAcrossTheThreshold) {
   mem_free(block);
 }
 
+TEST(Memory, OutgrownReservationsMoveWithTheContent) {
+  // Doubling until the block has left its reservation (natively at 1 GiB, whose pages are
+  // committed but, apart from the two written here at each step, never touched).
+  auto* block = static_cast<char*>(mem_alloc(256 * kib));
+  std::strcpy(block, "first bytes");
+  std::uint32_t size = 256 * kib;
+  int moves = 0;
+  while (moves < 2 && size <= (1u << 30)) {
+    block[size - 1] = static_cast<char>(size >> 18);
+    char* grown = static_cast<char*>(mem_realloc(block, 2 * size));
+    moves += grown != block;
+    block = grown;
+    ASSERT_STREQ(block, "first bytes") << "after growing to " << 2 * size;
+    ASSERT_EQ(block[size - 1], static_cast<char>(size >> 18)) << "after growing to " << 2 * size;
+    size *= 2;
+  }
+  EXPECT_GE(moves, 1);
+  mem_free(block);
+}
+
 TEST(Memory, LargeBlocksFromNullAndToZero) {
   void* block = mem_realloc(nullptr, 5 * mib);  // allocated as by mem_alloc
   ASSERT_NE(block, nullptr);

@@ -19,6 +19,12 @@ std::size_t memory_page_size() {
 
 std::size_t memory_reserve_granularity() { return memory_page_size(); }
 
+// Linux refuses to move a range that spans more than one mapping, and a mapping that has been
+// moved keeps the page offset of its old place, so the kernel never merges it with the
+// commits that follow it. One move per block therefore goes by mremap; a reservation this big
+// keeps blocks of up to 1 GiB from moving at all.
+std::size_t memory_reserve_floor() { return std::size_t{1} << 30; }
+
 void* memory_reserve(std::size_t size) {
   // PROT_NONE private pages are not charged to the overcommit accounting; mprotect charges
   // them when they become writable, so a refused commit shows there, as on Windows.

@@ -31,6 +31,8 @@ std::size_t memory_page_size() { return system_info().dwPageSize; }
 
 std::size_t memory_reserve_granularity() { return system_info().dwAllocationGranularity; }
 
+std::size_t memory_reserve_floor() { return memory_reserve_granularity(); }
+
 void* memory_reserve(std::size_t size) {
   void* start = VirtualAlloc(nullptr, size, MEM_RESERVE, PAGE_NOACCESS);
   if (start == nullptr)
