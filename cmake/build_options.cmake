@@ -11,6 +11,11 @@ if(ORTO_SANITIZE)
   add_link_options(-fsanitize=${ORTO_SANITIZE})
 endif()
 
+if(ORTO_FUZZ)
+  # Coverage feedback for libFuzzer in every target; only the fuzz programs link its driver.
+  add_compile_options(-fsanitize=fuzzer-no-link)
+endif()
+
 if(WIN32)
   # Every .exe must run under wine (or on a bare Windows) with nothing beside it.
   add_link_options(-static)

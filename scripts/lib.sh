@@ -51,3 +51,35 @@ run_wine_preset() {
   WINEPREFIX=$prefix "$wine_server" -k || true
   return $status
 }
+
+# Builds the fuzz targets and runs each for a bounded time on a working corpus in the build
+# folder, seeded from tests/fuzz/corpus/<name>/ (the repository's seeds are never written to;
+# what earlier runs found is kept). Any finding fails the stage; the input that caused it is
+# left in build/<preset>/findings/. Prints the runs each target executed.
+run_fuzz_preset() {
+  local preset=$1 seconds=$2 target name corpus seed log status=0
+  echo "== $preset: configure and build"
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset" -j "$jobs"
+  mkdir -p "build/$preset/findings"
+  for target in "build/$preset"/tests/fuzz/*_fuzz; do
+    name=$(basename "$target" _fuzz)
+    corpus=build/$preset/corpus/$name
+    log=build/$preset/findings/$name.log
+    mkdir -p "$corpus"
+    for seed in tests/fuzz/corpus/"$name"/*; do
+      [ -e "$corpus/${seed##*/}" ] || cp "$seed" "$corpus/"
+    done
+    echo "== $preset: $name for ${seconds}s"
+    if "$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
+        -artifact_prefix="build/$preset/findings/$name-" "$corpus" >"$log" 2>&1; then
+      echo "$name: $(sed -n 's/^stat::number_of_executed_units: *//p' "$log") runs in" \
+        "$(sed -n 's/^Done [0-9]* runs in \([0-9]*\) second.*/\1/p' "$log")s"
+    else
+      status=1
+      echo "$name: FINDING (log: $log)" >&2
+      grep -E -A 12 '^==[0-9]+==|fuzz check failed|runtime error' "$log" | head -n 40 >&2 || true
+    fi
+  done
+  return $status
+}

@@ -11,7 +11,7 @@ namespace {
 
 // 256 KiB a write: a file system pays per call (64 KiB writes cost a quarter more than one
 // big write), while a staging buffer this size still stays in the processor's cache.
-constexpr std::size_t staging_size = 256 * 1024;
+constexpr std::size_t staging_size = std::size_t{256} * 1024;
 constexpr std::uint32_t first_exception_code = 0xC0000000u;
 
 // Writes text with every LF expanded to CR LF. Bytes are gathered in a staging buffer and
@@ -77,7 +77,9 @@ std::string exception_note(std::uint32_t code, bool after_output) {
 }
 
 struct file_closer {
-  void operator()(std::FILE* file) const { std::fclose(file); }
+  // Closes only when the write was abandoned by an exception; the normal path checks fclose
+  // itself.
+  void operator()(std::FILE* file) const { (void)std::fclose(file); }
 };
 
 }  // namespace
@@ -85,9 +87,10 @@ struct file_closer {
 std::FILE* open_result_file(const char* path) {
   std::FILE* file = std::fopen(path, "wb");
   // Unbuffered, because the writer stages whole chunks itself; a failure then shows at the
-  // write that meets it rather than later at close.
+  // write that meets it rather than later at close. Should setvbuf fail, the stream stays
+  // buffered and the fflush and fclose checks below still see every failure.
   if (file != nullptr)
-    std::setvbuf(file, nullptr, _IONBF, 0);
+    (void)std::setvbuf(file, nullptr, _IONBF, 0);
   return file;
 }
 
@@ -114,4 +117,3 @@ std::int32_t write_result_file(std::FILE* file, std::string_view output, std::in
 }
 
 }  // namespace pt
-

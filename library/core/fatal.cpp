@@ -15,6 +15,8 @@ void fatal_error(std::uint32_t code, const char* message) {
   fatal_routine handler = fatal_handler;
   if (handler != nullptr)
     handler(code, message);
+  // exit, not a quicker end: the clean-ups registered at start-up run as at any normal end.
+  // NOLINTNEXTLINE(concurrency-mt-unsafe): any thread may end the process, by contract
   std::exit(static_cast<int>(code));
 }
 

@@ -10,25 +10,25 @@ namespace pt {
 // Fatal codes (form 0xC00nn) and the messages raised with them. Two pairs share a code; the
 // low bytes of different codes differ, so they stay apart where only 8 bits of a status reach
 // the parent.
-inline constexpr std::uint32_t fatal_out_of_memory = 0xC0005;       // "Not enough memory"
-inline constexpr std::uint32_t fatal_buffer_required = 0xC000B;     // "Internal: buffer required"
+inline constexpr std::uint32_t fatal_out_of_memory = 0xC0005;    // "Not enough memory"
+inline constexpr std::uint32_t fatal_buffer_required = 0xC000B;  // "Internal: buffer required"
 inline constexpr std::uint32_t fatal_buffer_active = 0xC000C;
 //   "Cannot change buffer size while stream is active"
 inline constexpr std::uint32_t fatal_buffer_allocation = 0xC000D;
 //   "(ortolib internal) invalid buffer allocation"
-inline constexpr std::uint32_t fatal_string_overflow = 0xC0015;     // "String overflow"
+inline constexpr std::uint32_t fatal_string_overflow = 0xC0015;  // "String overflow"
 inline constexpr std::uint32_t fatal_list_capacity = 0xC0024;
 //   "List capacity can't be smaller than count"
-inline constexpr std::uint32_t fatal_list_item_size = 0xC0025;      // "Invalid item size for podlist"
+inline constexpr std::uint32_t fatal_list_item_size = 0xC0025;  // "Invalid item size for podlist"
 inline constexpr std::uint32_t fatal_list_not_defined = 0xC0026;
 //   "ptrlist::dofree() not defined", "ptrlist::compare() not defined"
-inline constexpr std::uint32_t fatal_thread_create = 0xC0028;       // "CreateThread() failed"
-inline constexpr std::uint32_t fatal_semaphore = 0xC0029;           // "Timed semaphore failed"
-inline constexpr std::uint32_t fatal_waitfor_self = 0xC002F;        // "Can not waitfor() on myself"
+inline constexpr std::uint32_t fatal_thread_create = 0xC0028;  // "CreateThread() failed"
+inline constexpr std::uint32_t fatal_semaphore = 0xC0029;      // "Timed semaphore failed"
+inline constexpr std::uint32_t fatal_waitfor_self = 0xC002F;   // "Can not waitfor() on myself"
 inline constexpr std::uint32_t fatal_waitfor_autofree = 0xC0030;
 //   "Can not waitfor() on an autofree thread"
-inline constexpr std::uint32_t fatal_variant_corrupt = 0xC003C;     // "Variant data corrupt"
-inline constexpr std::uint32_t fatal_unit_running = 0xC003C;        // "Unit already running"
+inline constexpr std::uint32_t fatal_variant_corrupt = 0xC003C;  // "Variant data corrupt"
+inline constexpr std::uint32_t fatal_unit_running = 0xC003C;     // "Unit already running"
 
 // A routine that reports a fatal error; it may return, after which the process ends.
 using fatal_routine = void (*)(std::uint32_t code, const char* message);

@@ -13,7 +13,7 @@ union global_slot {
   char unbuilt;
   T value;
 
-  constexpr global_slot() : unbuilt() {}
+  constexpr global_slot() noexcept : unbuilt() {}
   ~global_slot() {}  // the value is destroyed by destroy(), not here
 
   template <class... Arguments>

@@ -11,10 +11,10 @@ namespace pt {
 
 class _podlist : public noncopyable {
  public:
-  void* items = nullptr;          // the storage; null while capacity is 0
-  std::int32_t count = 0;         // items in use
-  std::int32_t capacity = 0;      // items the storage holds
-  std::int32_t item_size;         // bytes per item, 1 to 255
+  void* items = nullptr;      // the storage; null while capacity is 0
+  std::int32_t count = 0;     // items in use
+  std::int32_t capacity = 0;  // items the storage holds
+  std::int32_t item_size;     // bytes per item, 1 to 255
 
   // An empty list without storage. An item size outside 1 to 255 is fatal 0xC0025.
   explicit _podlist(std::int32_t item_size);
@@ -55,9 +55,7 @@ class tpodlist : public _podlist {
   void set_count(std::int32_t n) { _podlist::set_count(n, zero_fill); }
 
   // Inserts value at index (0 to count, not checked).
-  void insert(std::int32_t index, const T& value) {
-    *static_cast<T*>(insert_slot(index)) = value;
-  }
+  void insert(std::int32_t index, const T& value) { *static_cast<T*>(insert_slot(index)) = value; }
   // Appends value and returns its index.
   std::int32_t add(const T& value) {
     insert(count, value);

@@ -45,7 +45,7 @@ constinit string& empty_string = empty_string_slot.value;
 constinit variant& null_variant = null_variant_slot.value;
 constinit charset& format_flag_chars = format_flag_chars_slot.value;
 
-library_startup::library_startup() {
+library_startup::library_startup() noexcept {
   if (startup_count++ == 0)
     start_library();
 }

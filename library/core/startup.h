@@ -11,7 +11,9 @@ namespace pt {
 
 class library_startup {
  public:
-  library_startup();
+  // Runs during static initialisation, where nothing could catch an exception: a failure to
+  // start the library ends the program.
+  library_startup() noexcept;
   ~library_startup();
   library_startup(const library_startup&) = delete;
   library_startup& operator=(const library_startup&) = delete;

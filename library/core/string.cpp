@@ -65,7 +65,8 @@ std::int32_t block_size_for(std::int32_t size) {
 void string::alloc_chars(std::int32_t n) {
   if (n <= 0 || n > max_string_length)
     string_overflow();
-  auto* block = static_cast<string_header*>(mem_alloc(static_cast<std::uint32_t>(block_size_for(n + 9))));
+  auto* block =
+      static_cast<string_header*>(mem_alloc(static_cast<std::uint32_t>(block_size_for(n + 9))));
   block->refcount = 1;
   block->length = n;
   chars = reinterpret_cast<char*>(block + 1);
@@ -175,6 +176,7 @@ void string::assign(const char* bytes, std::int32_t n) {
 
 void string::assign(const char* text) { assign(text, text_length(text)); }
 
+// NOLINTNEXTLINE(bugprone-unhandled-self-assignment,cert-oop54-cpp): assign skips its own block
 string& string::operator=(const string& other) {
   assign(other);
   return *this;

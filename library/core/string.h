@@ -49,9 +49,18 @@ class string {
   string& operator=(const string& other);
   string& operator=(string&& other) noexcept;
   string& operator=(const char* text);
-  string& operator+=(const string& other) { append(other); return *this; }
-  string& operator+=(const char* text) { append(text); return *this; }
-  string& operator+=(char ch) { append(&ch, 1); return *this; }
+  string& operator+=(const string& other) {
+    append(other);
+    return *this;
+  }
+  string& operator+=(const char* text) {
+    append(text);
+    return *this;
+  }
+  string& operator+=(char ch) {
+    append(&ch, 1);
+    return *this;
+  }
 
   // Queries: no change, no allocation.
   std::int32_t length() const { return header()->length; }

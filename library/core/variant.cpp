@@ -30,9 +30,7 @@ void share_value(variant& destination, const variant& source) {
       atomic_increment(&source.array_value->refcount);
       destination.array_value = source.array_value;
       break;
-    case tag_object:
-      destination.object_value = addref(source.object_value);
-      break;
+    case tag_object: destination.object_value = addref(source.object_value); break;
     default:  // plain bits
       destination.integer_value = source.integer_value;
       break;
@@ -44,7 +42,8 @@ void share_value(variant& destination, const variant& source) {
 // tag_none. The references travel with the value.
 void move_value(variant& destination, variant& source) {
   if (source.tag == tag_string) {
-    ::new (static_cast<void*>(&destination.string_value)) string(static_cast<string&&>(source.string_value));
+    ::new (static_cast<void*>(&destination.string_value))
+        string(static_cast<string&&>(source.string_value));
     source.string_value.~string();
   } else {
     destination.integer_value = source.integer_value;
@@ -72,6 +71,7 @@ variant::variant(const variant& other) : integer_value(0) {
 
 variant::variant(variant&& other) noexcept : integer_value(0) { move_value(*this, other); }
 
+// NOLINTNEXTLINE(cert-oop54-cpp): variant_copy returns at once for the same variant
 variant& variant::operator=(const variant& other) {
   variant_copy(*this, other);
   return *this;
@@ -138,21 +138,16 @@ string variant_to_string(const variant& v) {
   switch (v.tag) {
     case tag_none:
     case tag_array:
-    case tag_object:
-      return string();
-    case tag_integer:
-      return int_to_decimal(v.integer_value);
-    case tag_boolean:
-      return string(v.boolean_value != 0 ? '1' : '0');
+    case tag_object: return string();
+    case tag_integer: return int_to_decimal(v.integer_value);
+    case tag_boolean: return string(v.boolean_value != 0 ? '1' : '0');
     case tag_real: {
       char text[64];
       int length = platform::format_bounded(text, sizeof text, "%g", v.real_value);
       return length > 0 ? string(text, length) : string();
     }
-    case tag_string:
-      return v.string_value;
-    default:
-      variant_corrupt();
+    case tag_string: return v.string_value;
+    default: variant_corrupt();
   }
 }
 
@@ -193,7 +188,9 @@ std::int32_t _varray::compare(const void* key, const void* item) {
   }
 }
 
-std::int32_t array_length(const variant& v) { return v.tag == tag_array ? v.array_value->count : 0; }
+std::int32_t array_length(const variant& v) {
+  return v.tag == tag_array ? v.array_value->count : 0;
+}
 
 const variant& array_item(const variant& v, std::int32_t index) {
   if (v.tag != tag_array ||
@@ -217,7 +214,7 @@ void array_make_empty(variant& v) {
 std::int32_t array_add(variant& v, const variant& value) {
   if (v.tag != tag_array) {
     // The value may be v itself, whose old content is dropped by array_make_empty.
-    variant kept(value);
+    variant kept(value);  // NOLINT(performance-unnecessary-copy-initialization): see above
     array_make_empty(v);
     return add_unnamed(v.array_value, kept);
   }
@@ -226,8 +223,7 @@ std::int32_t array_add(variant& v, const variant& value) {
 
 std::int32_t add_unnamed(_varray* array, const variant& value) {
   std::int32_t count = array->count;
-  std::int32_t index =
-      count == 0 || array->item(count - 1)->key.length() == 0 ? count : 0;
+  std::int32_t index = count == 0 || array->item(count - 1)->key.length() == 0 ? count : 0;
   auto* entry = new _varitem{empty_string, value};
   array->insert(index, entry);
   return index;

@@ -17,11 +17,11 @@ class _varray;
 
 inline constexpr std::int32_t tag_none = 0;
 inline constexpr std::int32_t tag_integer = 1;
-inline constexpr std::int32_t tag_boolean = 2;   // one byte: 0 false, anything else true
+inline constexpr std::int32_t tag_boolean = 2;  // one byte: 0 false, anything else true
 inline constexpr std::int32_t tag_real = 3;
-inline constexpr std::int32_t tag_string = 4;    // holds one string reference
-inline constexpr std::int32_t tag_array = 5;     // holds one count of the array's refcount
-inline constexpr std::int32_t tag_object = 6;    // holds one component reference (or null)
+inline constexpr std::int32_t tag_string = 4;  // holds one string reference
+inline constexpr std::int32_t tag_array = 5;   // holds one count of the array's refcount
+inline constexpr std::int32_t tag_object = 6;  // holds one component reference (or null)
 
 // A tag and an 8-byte value read according to it. Copies share strings, arrays and objects;
 // the destructor releases what the tag holds (variant_clear).
@@ -38,12 +38,15 @@ class variant {
   };
 
   variant() : integer_value(0) {}
-  explicit variant(const char* text);        // tag_string, a copy of the text
-  explicit variant(const string& text);      // tag_string, sharing the string
-  explicit variant(std::int64_t value);      // tag_integer
-  template <std::integral I>                  // any other integer type, as tag_integer
+  explicit variant(const char* text);    // tag_string, a copy of the text
+  explicit variant(const string& text);  // tag_string, sharing the string
+  explicit variant(std::int64_t value);  // tag_integer
+  // Any other integer type, as tag_integer. (clang-format 14 mangles a requires clause.)
+  // clang-format off
+  template <std::integral I>
     requires(!std::same_as<I, bool> && !std::same_as<I, std::int64_t>)
   explicit variant(I value) : variant(static_cast<std::int64_t>(value)) {}
+  // clang-format on
   explicit variant(bool value);              // tag_boolean
   explicit variant(double value);            // tag_real
   explicit variant(component* object);       // tag_object, one reference taken (null allowed)
@@ -51,7 +54,7 @@ class variant {
   variant(variant&& other) noexcept;         // takes other's value; other becomes tag_none
   variant& operator=(const variant& other);  // variant_copy
   variant& operator=(variant&& other) noexcept;
-  ~variant();                                // variant_clear
+  ~variant();  // variant_clear
 };
 
 static_assert(sizeof(variant) == 16, "a tag and an 8-byte value");

@@ -19,13 +19,13 @@ using status_hook_routine = void (*)(iobase* stream, std::int32_t status);
 inline constexpr std::int32_t default_buffer_size = 8192;
 
 // The stream status, in the order a stream passes through them.
-inline constexpr std::int32_t status_created = 1;    // constructed, never opened
-inline constexpr std::int32_t status_opening = 5;    // open_stream has begun
-inline constexpr std::int32_t status_opened = 35;    // open_stream has succeeded
-inline constexpr std::int32_t status_reading = 37;   // a raw read delivered bytes
-inline constexpr std::int32_t status_writing = 38;   // a raw write was made
-inline constexpr std::int32_t status_at_end = 45;    // nothing read, a short write, or an error
-inline constexpr std::int32_t status_closed = 253;   // close_stream has finished
+inline constexpr std::int32_t status_created = 1;   // constructed, never opened
+inline constexpr std::int32_t status_opening = 5;   // open_stream has begun
+inline constexpr std::int32_t status_opened = 35;   // open_stream has succeeded
+inline constexpr std::int32_t status_reading = 37;  // a raw read delivered bytes
+inline constexpr std::int32_t status_writing = 38;  // a raw write was made
+inline constexpr std::int32_t status_at_end = 45;   // nothing read, a short write, or an error
+inline constexpr std::int32_t status_closed = 253;  // close_stream has finished
 
 // Streams are counted components, created with new and used by one thread at a time. Device
 // failures are thrown as estream (see raise_stream_error); misuse is fatal: a buffer size
@@ -45,13 +45,13 @@ class iobase : public component {
   bool end_reached = true;
   // The open device's OS handle, owned by the stream while open; no_handle for none.
   platform::handle os_handle = platform::no_handle;
-  std::int64_t position = 0;      // bytes moved through the device since the last open
-  std::int32_t buffer_size;       // size of the buffer the next open allocates; 0: unbuffered
-  char* buffer = nullptr;         // present only while open with a buffer size above 0
-  std::int32_t buffer_pos = 0;    // next byte to read from or write into the buffer
-  std::int32_t buffer_end = 0;    // end of the valid bytes (input: filled; output: written)
-  std::int32_t error_code = 0;    // stream error number of the last error; 0 for none
-  string error_message;           // the raiser's words for the last error
+  std::int64_t position = 0;    // bytes moved through the device since the last open
+  std::int32_t buffer_size;     // size of the buffer the next open allocates; 0: unbuffered
+  char* buffer = nullptr;       // present only while open with a buffer size above 0
+  std::int32_t buffer_pos = 0;  // next byte to read from or write into the buffer
+  std::int32_t buffer_end = 0;  // end of the valid bytes (input: filled; output: written)
+  std::int32_t error_code = 0;  // stream error number of the last error; 0 for none
+  string error_message;         // the raiser's words for the last error
   std::int32_t status = status_created;
   status_hook_routine status_hook = nullptr;  // set by the stream's owner; none by default
 
@@ -75,7 +75,6 @@ class iobase : public component {
   // destructor and component's deletion_notice and kind_code; instm and outstm append their
   // raw transfer and buffer step. Only flush_output is public.
  protected:
-
   // Allocates buffer_size bytes (none for 0); a buffer that exists already is fatal 0xC000D.
   virtual void allocate_buffer();
   // Frees the buffer and resets buffer_pos and buffer_end.

@@ -22,7 +22,8 @@ class outnull : public outstm {
   void device_open() override;    // nothing to open
   void device_close() override;   // nothing to close
   string stream_name() override;  // "<null>"
-  std::int32_t device_write(const void* source, std::int32_t count) override;  // stores none
+  // Stores none.
+  std::int32_t device_write(const void* source, std::int32_t count) override;
 };
 
 }  // namespace pt

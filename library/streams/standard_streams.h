@@ -15,9 +15,9 @@ namespace pt {
 // which closes their handles. Each holds one permanent reference, so releasing the references
 // that others took never deletes them. A standard handle that cannot be duplicated still
 // gives an open stream; its first read or write raises 9 "Invalid file descriptor".
-extern infile& std_input;     // 4096-byte buffer
-extern logfile& std_output;   // unbuffered, formatted output serialised
-extern logfile& std_error;    // unbuffered, formatted output serialised
+extern infile& std_input;    // 4096-byte buffer
+extern logfile& std_output;  // unbuffered, formatted output serialised
+extern logfile& std_error;   // unbuffered, formatted output serialised
 extern outnull& null_output;
 
 // An inheritable duplicate of the process's standard handle, owned by the caller; on failure

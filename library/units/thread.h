@@ -54,13 +54,13 @@ class thread : public unknown {
 
   // Read-only to everyone but this class. The three flags change only through atomic_exchange;
   // read them from other threads with atomic_read.
-  std::uint32_t thread_id = 0;                        // 0 until launch
+  std::uint32_t thread_id = 0;                           // 0 until launch
   platform::handle thread_handle = platform::no_handle;  // none until launch and after waitfor
-  std::int32_t autofree;                              // 1: deletes itself when its work has ended
-  std::int32_t started = 0;                           // 1 after the first launch
-  std::int32_t done = 0;                              // 1 once run and after_run have ended
-  std::int32_t handle_released = 0;                   // 1 once waitfor or the destructor took it
-  timedsem thread_sem;                                // count 0; nothing waits on it or posts it
+  std::int32_t autofree;             // 1: deletes itself when its work has ended
+  std::int32_t started = 0;          // 1 after the first launch
+  std::int32_t done = 0;             // 1 once run and after_run have ended
+  std::int32_t handle_released = 0;  // 1 once waitfor or the destructor took it
+  timedsem thread_sem;               // count 0; nothing waits on it or posts it
 
  protected:
   // The body, on the new thread.

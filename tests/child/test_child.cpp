@@ -123,8 +123,7 @@ void copy_input(const std_handles& handles) {
   }
 }
 
-void start_grandchild(const char* self, std::string_view milliseconds,
-                      const std_handles& handles) {
+void start_grandchild(const char* self, std::string_view milliseconds, const std_handles& handles) {
   std::string command_line = "\"";
   command_line.append(self).append("\" sleep=").append(milliseconds);
   command_line.append(" out=").append(to_hex("late"));

@@ -69,8 +69,9 @@ TEST(Charset, RangesMatchOneByOneAdding) {
       std::string expected = every_byte(first, last);
       if (first > 'm' || last < 'm') {
         expected += 'm';
-        std::sort(expected.begin(), expected.end(),
-                  [](char a, char b) { return static_cast<unsigned char>(a) < static_cast<unsigned char>(b); });
+        std::sort(expected.begin(), expected.end(), [](char a, char b) {
+          return static_cast<unsigned char>(a) < static_cast<unsigned char>(b);
+        });
       }
       ASSERT_EQ(members(set), expected) << first << "-" << last;
     }
@@ -81,8 +82,8 @@ TEST(Charset, RangesMatchOneByOneAdding) {
 // sanitizer stops any read beyond) and again followed by bytes that would change the set if
 // they were read.
 TEST(Charset, ReadingStopsAtTheNul) {
-  const char* patterns[] = {"~", "a~", "a-", "-", "--", "a--", "~4", "a-~4", "~4z", "~z",
-                            "a-~", "~-~", "~g1", "x~f", "~0", "-~", "a-b-"};
+  const char* patterns[] = {"~",  "a~",  "a-",  "-",   "--",  "a--", "~4", "a-~4", "~4z",
+                            "~z", "a-~", "~-~", "~g1", "x~f", "~0",  "-~", "a-b-"};
   for (const char* pattern : patterns) {
     std::size_t size = std::strlen(pattern) + 1;
     auto exact = std::make_unique<char[]>(size);

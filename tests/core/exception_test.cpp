@@ -9,7 +9,8 @@ namespace {
 // A derived exception in the way the stream errors extend the base.
 class derived_error : public exception {
  public:
-  derived_error(const string& message, bool& destroyed) : exception(message), destroyed(destroyed) {}
+  derived_error(const string& message, bool& destroyed)
+      : exception(message), destroyed(destroyed) {}
   ~derived_error() override { destroyed = true; }
   bool& destroyed;
 };

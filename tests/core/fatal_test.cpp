@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "support/fatal_report.h"
 #include "platform/platform.h"
+#include "support/fatal_report.h"
 
 namespace pt {
 namespace {
@@ -35,9 +35,7 @@ TEST(Fatal, LongMessagesAreCutTo2047Characters) {
   EXPECT_EQ(text.back(), 'm');
 }
 
-TEST(Fatal, DefaultHandlerIsTheMessageReport) {
-  EXPECT_EQ(fatal_handler, &show_fatal_message);
-}
+TEST(Fatal, DefaultHandlerIsTheMessageReport) { EXPECT_EQ(fatal_handler, &show_fatal_message); }
 
 using FatalDeathTest = testing::Test;
 

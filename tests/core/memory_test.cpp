@@ -8,8 +8,8 @@
 #include <cstring>
 #include <vector>
 
-#include "support/fatal_report.h"
 #include "platform/platform.h"
+#include "support/fatal_report.h"
 
 // The sanitizers' allocators report a failed allocation themselves, and need minutes to run out
 // of address space; let them return null as the C heap does, at once for blocks above 2 GB.
@@ -173,8 +173,8 @@ TEST(MemoryDeathTest, ExhaustedMemoryIsFatal) {
   // second natively, but the Windows build's emulated address space takes minutes to fill.
   if (platform::exit_status_mask != 0xFF)
     GTEST_SKIP() << "address space too slow to exhaust";
-  EXPECT_FATAL(
-      for (;;) mem_alloc(0xFFFFFFFF), fatal_out_of_memory, "Fatal \\[c0005\\]: Not enough memory");
+  EXPECT_FATAL(for (;;) mem_alloc(0xFFFFFFFF), fatal_out_of_memory,
+               "Fatal \\[c0005\\]: Not enough memory");
 }
 
 }  // namespace

@@ -16,10 +16,12 @@ namespace {
 std::string as_std(const string& s) { return {s.text(), static_cast<std::size_t>(s.length())}; }
 
 std::vector<std::uint64_t> sample_values() {
+  // clang-format off
   std::vector<std::uint64_t> values = {0, 1, 2, 7, 9, 10, 35, 36, 37, 63, 64, 255, 256, 65535,
                                        0x7FFFFFFF, 0x80000000, 0xFFFFFFFF,
                                        0x7FFFFFFFFFFFFFFF, 0x8000000000000000,
                                        0xFFFFFFFFFFFFFFFF, 0xFFFFFFFFFFFFFFFB};
+  // clang-format on
   std::mt19937_64 random(20240301);
   for (int i = 0; i < 200; ++i)
     values.push_back(random() >> (random() % 64));

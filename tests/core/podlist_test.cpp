@@ -19,7 +19,8 @@ TEST(Podlist, CapacityGrowsByHalfFromFour) {
     if (capacities.empty() || capacities.back() != list.capacity)
       capacities.push_back(list.capacity);
   }
-  EXPECT_EQ(capacities, (std::vector<std::int32_t>{4, 6, 9, 15, 24, 36, 54, 81, 123, 186, 279, 420}));
+  EXPECT_EQ(capacities,
+            (std::vector<std::int32_t>{4, 6, 9, 15, 24, 36, 54, 81, 123, 186, 279, 420}));
   for (std::int32_t i = 0; i < 420; ++i)
     ASSERT_EQ(list[i], i);
 }

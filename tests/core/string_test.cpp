@@ -12,9 +12,7 @@
 namespace pt {
 namespace {
 
-std::string_view view(const string& s) {
-  return {s.text(), static_cast<std::size_t>(s.length())};
-}
+std::string_view view(const string& s) { return {s.text(), static_cast<std::size_t>(s.length())}; }
 
 const char* shared_nul() { return &shared_empty.nul; }
 

@@ -21,6 +21,7 @@ TEST_P(CommandLineSplit, ReadsTheArgumentsBack) {
   EXPECT_EQ(command_line_split(GetParam().line), GetParam().expected);
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Rows, CommandLineSplit,
     testing::Values(
@@ -40,6 +41,7 @@ INSTANTIATE_TEST_SUITE_P(
         split_row{R"("C:\my dir\p.exe" x)", {R"(C:\my dir\p.exe)", "x"}},
         split_row{R"(C:\dir\"a b"\p x)", {R"(C:\dir\a b\p)", "x"}},
         split_row{R"(C:\dir\ x)", {R"(C:\dir\)", "x"}}));
+// clang-format on
 
 }  // namespace
 }  // namespace pt::platform

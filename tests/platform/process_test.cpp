@@ -34,9 +34,10 @@ TEST(ProcessStart, QuotedArgumentsArriveExactly) {
   for (int byte = 0x80; byte <= 0xFF; ++byte)
     high_bytes += static_cast<char>(byte);
   const std::vector<std::string> arguments = {
-      "plain", "two words", "tab\there", "", "quote\"inside", "\"", "back\\slash",
-      "trailing\\", "\\\\\"", "\\\\server\\share\\", "*", "?.txt", " lead and trail ",
-      "%PATH%", "a'b", high_bytes};
+      "plain",   "two words",   "tab\there",        "",       "quote\"inside",
+      "\"",      "back\\slash", "trailing\\",       "\\\\\"", "\\\\server\\share\\",
+      "*",       "?.txt",       " lead and trail ", "%PATH%", "a'b",
+      high_bytes};
   std::vector<std::string> command = {"hex-args"};
   command.insert(command.end(), arguments.begin(), arguments.end());
   test::child_result run = test::run_test_child(command);

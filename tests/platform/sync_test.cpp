@@ -13,9 +13,9 @@ TEST(Semaphore, AcceptsCountsWithinTheMaximumOnly) {
     std::int32_t initial, maximum;
     bool accepted;
   };
-  for (row r : {row{0, 65535, true}, row{65535, 65535, true}, row{1, 1, true},
-                row{-1, 65535, false}, row{65536, 65535, false}, row{0, 0, false},
-                row{0, -5, false}}) {
+  for (row r :
+       {row{0, 65535, true}, row{65535, 65535, true}, row{1, 1, true}, row{-1, 65535, false},
+        row{65536, 65535, false}, row{0, 0, false}, row{0, -5, false}}) {
     handle semaphore = semaphore_create(r.initial, r.maximum);
     EXPECT_EQ(semaphore != no_handle, r.accepted) << r.initial << " of " << r.maximum;
     semaphore_close(semaphore);

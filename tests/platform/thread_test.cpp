@@ -39,8 +39,7 @@ TEST(Thread, StoresHandleAndIdBeforeTheRoutineRunsAndJoins) {
 unsigned check_and_delete(void* argument) {
   auto* record = static_cast<thread_record*>(argument);
   std::promise<bool> report = std::move(record->saw_itself);
-  bool saw_itself = record->thread_handle != no_handle &&
-                    record->thread_id == current_thread_id();
+  bool saw_itself = record->thread_handle != no_handle && record->thread_id == current_thread_id();
   thread_release(record->thread_handle);
   delete record;
   report.set_value(saw_itself);

@@ -108,9 +108,9 @@ TEST(FormatNumbers, IntegersMatchThePlatformFormatter) {
     const char* directive;
     int value;
   } rows[] = {
-      {"%d", 0},       {"%d", INT_MIN},  {"%i", INT_MAX}, {"%+5d", 42},  {"%-5d|", -42},
-      {"%05d", -42},   {"% d", 7},       {"%.3d", 5},     {"%u", -1},    {"%x", 0xbeef},
-      {"%#X", 0xbeef}, {"%#o", 8},       {"%10.4x", 255},
+      {"%d", 0},       {"%d", INT_MIN}, {"%i", INT_MAX}, {"%+5d", 42}, {"%-5d|", -42},
+      {"%05d", -42},   {"% d", 7},      {"%.3d", 5},     {"%u", -1},   {"%x", 0xbeef},
+      {"%#X", 0xbeef}, {"%#o", 8},      {"%10.4x", 255},
   };
   for (const auto& row : rows)
     EXPECT_EQ(formatted(row.directive, row.value), platform_text(row.directive, row.value))
@@ -142,8 +142,8 @@ TEST(FormatNumbers, FloatingPointMatchesThePlatformFormatter) {
     const char* directive;
     double value;
   } rows[] = {
-      {"%f", 3.14159},  {"%.2f", -2.005}, {"%10.3e", 12345.678}, {"%E", 1e-10},
-      {"%g", 0.0001},   {"%G", 1e20},     {"%+.0f", 2.5},        {"%#g", 1.0},
+      {"%f", 3.14159}, {"%.2f", -2.005}, {"%10.3e", 12345.678}, {"%E", 1e-10},
+      {"%g", 0.0001},  {"%G", 1e20},     {"%+.0f", 2.5},        {"%#g", 1.0},
   };
   for (const auto& row : rows)
     EXPECT_EQ(formatted(row.directive, row.value), platform_text(row.directive, row.value))

@@ -208,8 +208,8 @@ TEST(IobaseErrors, AKnownNumberWinsOverTheWordsAndTheNameIsAppendedOnce) {
   const struct {
     std::int32_t number;
     const char* words;
-    const char* named;      // the message with the stream's name "scripted"
-    const char* nameless;   // the message of a stream without name
+    const char* named;     // the message with the stream's name "scripted"
+    const char* nameless;  // the message of a stream without name
   } table[] = {
       {28, "Couldn't write", "Disk full [scripted]", "Disk full"},
       {5, "Stream inactive", "Stream inactive [scripted]", "Stream inactive"},
@@ -230,8 +230,7 @@ TEST(IobaseErrors, AKnownNumberWinsOverTheWordsAndTheNameIsAppendedOnce) {
       } catch (estream* error) {
         EXPECT_EQ(message_of(error), named ? row.named : row.nameless) << row.words;
       }
-      EXPECT_EQ(std::string(in.compose_error_message().text()),
-                named ? row.named : row.nameless);
+      EXPECT_EQ(std::string(in.compose_error_message().text()), named ? row.named : row.nameless);
     }
   }
 }

@@ -13,12 +13,18 @@ TEST(StreamErrors, EveryNumberOfTheTableHasItsText) {
     std::int32_t number;
     const char* text;
   } table[] = {
-      {2, "No such file or directory"}, {9, "Invalid file descriptor"},
-      {12, "Not enough memory"},        {13, "Access denied"},
-      {17, "File already exists"},      {19, "No such device"},
-      {24, "Too many open files"},      {27, "File too large"},
-      {28, "Disk full"},                {29, "Can not seek on this device"},
-      {30, "Read-only file system"},    {32, "Broken pipe"},
+      {2, "No such file or directory"},
+      {9, "Invalid file descriptor"},
+      {12, "Not enough memory"},
+      {13, "Access denied"},
+      {17, "File already exists"},
+      {19, "No such device"},
+      {24, "Too many open files"},
+      {27, "File too large"},
+      {28, "Disk full"},
+      {29, "Can not seek on this device"},
+      {30, "Read-only file system"},
+      {32, "Broken pipe"},
   };
   for (const auto& row : table) {
     ASSERT_NE(stream_error_text(row.number), nullptr) << row.number;

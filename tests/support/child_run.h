@@ -23,9 +23,9 @@ std::string test_child_command_line(const std::vector<std::string>& arguments);
 bool read_to_end(platform::handle h, std::string& into);
 
 struct child_result {
-  bool ran = false;           // started and waited for
+  bool ran = false;  // started and waited for
   std::uint32_t exit_code = 0;
-  std::string output;         // standard output and standard error as they came, in one pipe
+  std::string output;  // standard output and standard error as they came, in one pipe
 };
 
 // Runs the child with these arguments; input is its standard input (no_handle for none; the

@@ -22,10 +22,10 @@ inline void print_fatal_report(std::uint32_t code, const char* message) {
 
 // Expects statement to end the process through fatal_error with code, its report matching
 // message_regex.
-#define EXPECT_FATAL(statement, code, message_regex)                                  \
-  EXPECT_EXIT(                                                                        \
-      {                                                                               \
-        ::pt::fatal_handler = ::pt::test::print_fatal_report;                         \
-        statement;                                                                    \
-      },                                                                              \
+#define EXPECT_FATAL(statement, code, message_regex)          \
+  EXPECT_EXIT(                                                \
+      {                                                       \
+        ::pt::fatal_handler = ::pt::test::print_fatal_report; \
+        statement;                                            \
+      },                                                      \
       ::testing::ExitedWithCode(::pt::test::visible_status(code)), message_regex)

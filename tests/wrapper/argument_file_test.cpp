@@ -36,6 +36,7 @@ TEST_P(ArgumentLines, TranslatesAndSplits) {
   EXPECT_EQ(file.read(), GetParam().bytes);
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Rows, ArgumentLines,
     testing::Values(
@@ -55,6 +56,7 @@ INSTANTIATE_TEST_SUITE_P(
         lines_row{"other_bytes_unchanged", "\x01\x7f\x80\xff\"\\\n"s + "x\0y"s,
                   {"\x01\x7f\x80\xff\"\\", "x\0y"s}}),
     [](const testing::TestParamInfo<lines_row>& info) { return std::string(info.param.name); });
+// clang-format on
 
 TEST(ReadArgumentLines, MissingFileIsNotOpened) {
   test::temp_file file;  // never created

@@ -38,6 +38,7 @@ TEST_P(ArgumentToken, ReadsBackAsTheLine) {
             (std::vector<std::string>{"prog", line}));
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Rows, ArgumentToken,
     testing::Values(token_row{"hello", R"("hello")"},
@@ -63,6 +64,7 @@ INSTANTIATE_TEST_SUITE_P(
                     token_row{"ab\0c\\"s, R"("ab")"},
                     token_row{"a\\\0\""s, R"("a\\")"},
                     token_row{"\0x"s, R"("")"}));
+// clang-format on
 
 TEST(EscapeArgument, LongRunsOfBackslashes) {
   const std::string run(100000, '\\');

@@ -39,6 +39,7 @@ TEST_P(ResultFile, WritesTextAndNote) {
   EXPECT_EQ(file.read(), GetParam().file_bytes);
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Rows, ResultFile,
     testing::Values(
@@ -59,6 +60,7 @@ INSTANTIATE_TEST_SUITE_P(
         result_row{"most_negative_status", "", 0x80000000, "", -2147483647 - 1},
         result_row{"code_259_is_plain", "", 259, "", 259}),
     [](const testing::TestParamInfo<result_row>& info) { return std::string(info.param.name); });
+// clang-format on
 
 TEST(OpenResultFile, TruncatesAnExistingFileAndCreatesAMissingOne) {
   test::temp_file existing;
@@ -121,9 +123,9 @@ TEST(WriteResultFile, LargeOutputIsTranslatedByteForByte) {
   const std::string expected = with_crlf(output + "\nReturned Win32 exception 0xc00000fd\n");
   const std::string written = file.read();
   ASSERT_EQ(written.size(), expected.size());
-  EXPECT_TRUE(written == expected) << "first difference at byte "
-                                   << std::mismatch(written.begin(), written.end(),
-                                                    expected.begin()).first - written.begin();
+  EXPECT_TRUE(written == expected)
+      << "first difference at byte "
+      << std::mismatch(written.begin(), written.end(), expected.begin()).first - written.begin();
 }
 
 TEST(WriteResultFile, FailedWriteGivesMinusOne) {

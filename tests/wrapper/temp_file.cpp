@@ -22,8 +22,7 @@ std::string unique_name() {
 }  // namespace
 
 temp_file::temp_file()
-    : path_(std::filesystem::temp_directory_path() / unique_name()),
-      path_string_(path_.string()) {}
+    : path_(std::filesystem::temp_directory_path() / unique_name()), path_string_(path_.string()) {}
 
 temp_file::~temp_file() {
   std::error_code ignored;

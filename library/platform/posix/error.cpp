@@ -26,11 +26,11 @@ int stream_error_number(os_error error) {
     int os;
     int stream;
   };
+  // EPERM, "operation not permitted", is a refusal, like Windows' access denied.
   static constexpr row table[] = {
-      {ENOENT, 2}, {EIO, 5},     {EBADF, 9},   {ENOMEM, 12}, {EACCES, 13},
-      {EPERM, 13},  // "operation not permitted" is a refusal, like Windows' access denied
-      {EEXIST, 17}, {ENODEV, 19}, {EMFILE, 24}, {EFBIG, 27},  {ENOSPC, 28},
-      {ESPIPE, 29}, {EROFS, 30},  {EPIPE, 32},
+      {ENOENT, 2},  {EIO, 5},     {EBADF, 9},   {ENOMEM, 12}, {EACCES, 13},
+      {EPERM, 13},  {EEXIST, 17}, {ENODEV, 19}, {EMFILE, 24}, {EFBIG, 27},
+      {ENOSPC, 28}, {ESPIPE, 29}, {EROFS, 30},  {EPIPE, 32},
   };
   for (const row& r : table)
     if (static_cast<os_error>(r.os) == error)

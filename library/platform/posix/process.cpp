@@ -127,6 +127,7 @@ bool process_start(const process_request& request, process_info& started) {
     return false;
   }
   std::vector<char*> argv;
+  argv.reserve(arguments.size() + 1);
   for (std::string& argument : arguments)
     argv.push_back(argument.data());
   argv.push_back(nullptr);

@@ -32,6 +32,7 @@ void fatal_message_show(const char* text, const char* caption) {
 int format_bounded(char* buffer, std::size_t size, const char* directive, ...) {
   va_list arguments;
   va_start(arguments, directive);
+  // NOLINTNEXTLINE(clang-analyzer-valist.Uninitialized): va_start above has initialised it
   int length = std::vsnprintf(buffer, size, directive, arguments);
   va_end(arguments);
   // snprintf reports the length the whole text would need; _snprintf reports failure.

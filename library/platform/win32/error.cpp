@@ -23,10 +23,13 @@ os_error last_error() { return captured_error; }
 
 int stream_error_number(os_error error) {
   switch (error) {
-    case ERROR_FILE_NOT_FOUND: case ERROR_PATH_NOT_FOUND: return 2;
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND: return 2;
     case ERROR_INVALID_HANDLE: return 9;
-    case ERROR_NOT_ENOUGH_MEMORY: case ERROR_OUTOFMEMORY: return 12;
-    case ERROR_ACCESS_DENIED: case ERROR_SHARING_VIOLATION: return 13;
+    case ERROR_NOT_ENOUGH_MEMORY:
+    case ERROR_OUTOFMEMORY: return 12;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION: return 13;
     case ERROR_FILE_EXISTS: return 17;
     case ERROR_INVALID_DRIVE: return 19;
     case ERROR_TOO_MANY_OPEN_FILES: return 24;

@@ -38,13 +38,9 @@ void critical_section_init(critical_section& section) {
   InitializeCriticalSection(new (section.storage) CRITICAL_SECTION);
 }
 
-void critical_section_enter(critical_section& section) {
-  EnterCriticalSection(record_in(section));
-}
+void critical_section_enter(critical_section& section) { EnterCriticalSection(record_in(section)); }
 
-void critical_section_leave(critical_section& section) {
-  LeaveCriticalSection(record_in(section));
-}
+void critical_section_leave(critical_section& section) { LeaveCriticalSection(record_in(section)); }
 
 void critical_section_destroy(critical_section& section) {
   DeleteCriticalSection(record_in(section));
