@@ -112,7 +112,10 @@ void ResultFileWrite(benchmark::State& state) {
   std::remove(path.c_str());
   state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(text.size()));
 }
-BENCHMARK(ResultFileWrite)->Args({64 << 20, 0})->Args({64 << 20, 64})->Args({64 << 20, 8})
+BENCHMARK(ResultFileWrite)
+    ->Args({64 << 20, 0})
+    ->Args({64 << 20, 64})
+    ->Args({64 << 20, 8})
     ->Unit(benchmark::kMillisecond);
 
 // The same bytes written raw, untranslated, in one call: the floor for the result write.
@@ -130,7 +133,10 @@ void RawFileWrite(benchmark::State& state) {
   std::remove(path.c_str());
   state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(text.size()));
 }
-BENCHMARK(RawFileWrite)->Args({64 << 20, 0})->Args({64 << 20, 64})->Args({64 << 20, 8})
+BENCHMARK(RawFileWrite)
+    ->Args({64 << 20, 0})
+    ->Args({64 << 20, 64})
+    ->Args({64 << 20, 8})
     ->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -138,7 +138,7 @@ TEST(Memory, LargeBlocksFromNullAndToZero) {
   ASSERT_NE(block, nullptr);
   fill_pattern(block, 0, 5 * mib);
   EXPECT_EQ(mem_realloc(block, 0), nullptr);  // and freed
-  mem_free(mem_alloc(256 * kib));              // exactly the threshold
+  mem_free(mem_alloc(256 * kib));             // exactly the threshold
   mem_free(mem_alloc(256 * kib - 1));
 }
 

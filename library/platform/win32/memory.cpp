@@ -48,9 +48,7 @@ bool memory_commit(void* address, std::size_t size) {
   return true;
 }
 
-void memory_decommit(void* address, std::size_t size) {
-  VirtualFree(address, size, MEM_DECOMMIT);
-}
+void memory_decommit(void* address, std::size_t size) { VirtualFree(address, size, MEM_DECOMMIT); }
 
 bool memory_move(void* from, void* to, std::size_t size, std::size_t committed_size) {
   // Reservations cannot be joined or moved: copy, but hand each piece of the source back as
