@@ -30,7 +30,7 @@ static_assert(alignof(std::max_align_t) >= 16, "the C heap must align its blocks
 // Blocks from this size on are large. Below it the heaps grow a block in place or copy it
 // cheaply; above it Windows' heap (and wine's) gives each block its own mapping and copies
 // it at every growth step.
-constexpr std::size_t large_threshold = 256 * 1024;
+constexpr std::size_t large_threshold = std::size_t{256} * 1024;
 // A large block that shrinks below this size goes back to the heap. Between the two sizes a
 // block stays what it is, so one that hovers around the threshold is not copied back and forth.
 constexpr std::size_t small_threshold = large_threshold / 2;
