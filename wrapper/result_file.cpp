@@ -34,6 +34,13 @@ class crlf_writer {
       // One byte of room is kept back so that an LF found in the span can become CR LF.
       const std::size_t span = std::min(text.size(), size_ - used_ - 1);
       const void* lf = std::memchr(text.data(), '\n', span);
+      if (lf == nullptr && used_ == 0 && span == size_ - 1) {
+        // A whole buffer's worth without a line end goes out from the text itself, uncopied:
+        // output without LF then costs what a raw write of it costs.
+        write(text.data(), span);
+        text.remove_prefix(span);
+        continue;
+      }
       if (lf == nullptr) {
         std::memcpy(out, text.data(), span);
         used_ += span;
@@ -51,13 +58,17 @@ class crlf_writer {
 
   // Writes what is staged; returns false if this or any earlier write failed.
   bool flush() {
-    if (!failed_ && used_ > 0 && std::fwrite(staging_.get(), 1, used_, file_) != used_)
-      failed_ = true;
+    write(staging_.get(), used_);
     used_ = 0;
     return !failed_;
   }
 
  private:
+  void write(const char* bytes, std::size_t count) {
+    if (!failed_ && count > 0 && std::fwrite(bytes, 1, count, file_) != count)
+      failed_ = true;
+  }
+
   std::FILE* file_;
   std::size_t size_;
   std::unique_ptr<char[]> staging_;
