@@ -99,6 +99,7 @@ wine_server=$(dirname "$wine_loader")/wineserver
 # The command of one variant: <platform> <variant> <argument file>. Variants:
 #   cmdwrap   the program under test
 #   ref       the reference: 2048-byte reads, buffer grown by 4096 bytes (the same rules)
+#   ref2k     the reference with 2048-byte reads and a doubling buffer (the reads' own cost)
 #   ref64k    the reference with 64 KiB reads and a doubling buffer
 #   raw       the reference discarding 64 KiB reads: the pipe's raw limit
 variant_command() {
@@ -112,6 +113,7 @@ variant_command() {
   case "$variant" in
     cmdwrap) echo "${runner[*]} $PWD/$build/wrapper/cmdwrap$suffix $child $args" ;;
     ref) echo "${runner[*]} $work/reference_driver$suffix $child $args" ;;
+    ref2k) echo "${runner[*]} $work/reference_driver$suffix -g double $child $args" ;;
     ref64k) echo "${runner[*]} $work/reference_driver$suffix -r 65536 -g double $child $args" ;;
     raw) echo "${runner[*]} $work/reference_driver$suffix -r 65536 -d $child $args" ;;
   esac
@@ -120,8 +122,7 @@ variant_command() {
 # The variants of a row, in the order they run in each round.
 variants_for() {  # <platform> <size>
   local list="cmdwrap ref"
-  [ "$2" -eq 0 ] || list="$list raw"
-  [ "$1" = native ] || list="$list ref64k"
+  [ "$2" -eq 0 ] || list="$list ref2k ref64k raw"
   # The reference with 4096-byte growth copies its whole buffer at every step under wine:
   # 64 MiB takes a minute, 1 GiB would take hours. It runs once at 64 MiB and not beyond.
   if [ "$1" = wine ] && [ "$2" -gt $((64 * mib)) ]; then list=${list/ ref / }; fi
@@ -151,7 +152,7 @@ run_platform() {  # <platform>
   for size in "${sizes[@]}"; do
     runs=$(runs_for "$platform" "$size")
     echo "== $platform: $(row_label "$size"), $runs rounds of: $(variants_for "$platform" "$size")"
-    for variant in cmdwrap ref ref64k raw; do rm -f "$work/samples-$platform-$size-$variant"; done
+    for variant in cmdwrap ref ref2k ref64k raw; do rm -f "$work/samples-$platform-$size-$variant"; done
     for ((round = 1; round <= runs; round++)); do
       for variant in $(variants_for "$platform" "$size"); do
         if [ "$variant" = ref ] && [ "$platform" = wine ] && [ "$size" -eq $((64 * mib)) ] &&
@@ -189,7 +190,9 @@ report_platform() {  # <platform>
   local platform=$1 size variant file
   echo
   if [ "$platform" = native ]; then
-    echo "### Native ($(uname -sr), $(nproc) cores)"
+    local cpu
+    cpu=$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n 1)
+    echo "### Native ($(uname -sr), $(nproc) cores, $cpu)"
   else
     echo "### Under wine ($("$wine_loader" --version 2>/dev/null))"
   fi
@@ -199,7 +202,7 @@ report_platform() {  # <platform>
   for size in "${sizes[@]}"; do
     local base_time base_rss limit
     base_time=$(median "$work/samples-$platform-$size-cmdwrap" 1)
-    for variant in cmdwrap ref ref64k raw; do
+    for variant in cmdwrap ref ref2k ref64k raw; do
       file=$work/samples-$platform-$size-$variant
       [ -s "$file" ] || continue
       local time rss runs description
@@ -209,6 +212,7 @@ report_platform() {  # <platform>
       case "$variant" in
         cmdwrap) description="cmdwrap" ;;
         ref) description="reference, 2048-byte reads, 4096-byte growth" ;;
+        ref2k) description="reference, 2048-byte reads, doubling growth" ;;
         ref64k) description="reference, 64 KiB reads, doubling growth" ;;
         raw) description="raw pipe: 64 KiB reads, discarded" ;;
       esac
@@ -231,20 +235,24 @@ report_platform() {  # <platform>
 
 # --------------------------------------------------------------------------- running
 
-echo "== load before the runs: $(uptime)"
+load_before=$(uptime)
+echo "== load before the runs: $load_before"
 run_platform native
 if [ $with_wine -eq 1 ]; then
   start_wine
   run_platform wine
   stop_wine
 fi
-echo "== load after the runs: $(uptime)"
+load_after=$(uptime)
+echo "== load after the runs: $load_after"
 
 {
   echo "## Whole-process runs, $(date -u '+%Y-%m-%d %H:%M UTC')"
   echo
   echo "cmdwrap / variant: cmdwrap's median time divided by the variant's (above 1: cmdwrap is"
   echo "slower). Share: the part of the raw pipe's throughput that cmdwrap reaches."
+  echo
+  echo "Load before the runs: ${load_before#*load average: }; after: ${load_after#*load average: }."
   report_platform native
   [ $with_wine -eq 0 ] || report_platform wine
 } >"$results"
