@@ -1,2 +1,71 @@
-// Placeholder entry until the wrapper is assembled: ends with -1, the status of any failure.
-int main() { return -1; }
+// The cmdwrap entry: runs the executable named by the first argument with the lines of the
+// argument file (the second) as its arguments, writes the child's output back over that file
+// and ends with the child's exit code, or -1 for any failure of its own.
+#include <cstdint>
+#include <cstdlib>
+#include <string_view>
+
+#include "argument_file.h"
+#include "core/component.h"
+#include "core/string.h"
+#include "core/variant.h"
+#include "quoting.h"
+#include "result_file.h"
+#include "streams/outmemory.h"
+#include "units/uexec.h"
+
+namespace {
+
+constexpr int failure_status = -1;
+
+// Ends the process with status. cmdwrap runs on its main thread alone, so the standard exit,
+// which runs the library's clean-ups (the standard streams, the globals), is safe here.
+[[noreturn]] void end_process(int status) {
+  std::exit(status);  // NOLINT(concurrency-mt-unsafe): single-threaded program
+}
+
+// Neither the unit nor the memory stream is destroyed before the process ends: the reference
+// taken on each is never given back. They are kept here, not only on the stack, so that they
+// stay reachable to the end (a leak checker sees them as live).
+pt::uexec* child = nullptr;
+pt::outmemory* collected = nullptr;
+
+[[noreturn]] void run(const char* executable, const char* argument_file) {
+  child = pt::addref(new pt::uexec);
+  child->path = executable;
+
+  pt::argument_lines arguments = pt::read_argument_lines(argument_file);
+  for (const std::string& line : arguments.lines) {
+    std::string token = pt::make_argument_token(line);
+    pt::string text(token.data(), static_cast<std::int32_t>(token.size()));
+    pt::array_add(child->args, pt::variant(text));
+  }
+  if (!arguments.opened)
+    end_process(failure_status);
+
+  // Truncates the file: from here on the argument lines are gone from disk.
+  std::FILE* result = pt::open_result_file(argument_file);
+  if (result == nullptr)
+    end_process(failure_status);
+
+  collected = pt::addref(new pt::outmemory(-1));
+  pt::assign_ref(child->output_stream, collected);
+  child->run_unit(false);
+
+  const std::int32_t code = child->exit_code;
+  pt::string text = collected->collected_text();
+  end_process(pt::write_result_file(
+      result, std::string_view(text.text(), static_cast<std::size_t>(text.length())), code));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 3)
+    end_process(failure_status);
+  try {
+    run(argv[1], argv[2]);
+  } catch (...) {
+    end_process(failure_status);
+  }
+}

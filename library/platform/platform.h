@@ -106,7 +106,9 @@ struct process_info {
 // Windows C-runtime rules (command_line.h), with argv[0] the application path; a standard
 // handle that is not a descriptor leaves that descriptor closed in the child; with
 // inherit_handles false the child inherits nothing but its three standard handles.
-// A failure to start, exec failures included, returns false with last_error() set.
+// A failure to start, exec failures included, returns false with last_error() set. A command
+// line longer than the OS takes is such a failure (Windows: 32767 characters with the NUL,
+// ERROR_FILENAME_EXCED_RANGE; POSIX: E2BIG), never a child started on a cut line.
 bool process_start(const process_request& request, process_info& started);
 
 // Waits without time limit for the process to end and gives its exit code. On POSIX a child

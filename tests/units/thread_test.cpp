@@ -7,14 +7,13 @@
 
 #include <atomic>
 #include <functional>
-#include <latch>
 #include <memory>
-#include <semaphore>
 #include <thread>
 #include <vector>
 
 #include "core/exception.h"
 #include "support/fatal_report.h"
+#include "support/thread_sync.h"
 
 namespace pt {
 namespace {
@@ -29,7 +28,7 @@ struct trace {
   std::atomic<int> exceptions_deleted{0};
   std::atomic<int> deletions_after_done{0};
   std::atomic<int> deletions_on_own_thread{0};  // with the handle in place
-  std::counting_semaphore<1024> deletions{0};
+  test::semaphore deletions;
 };
 
 class counted_exception : public exception {
@@ -112,7 +111,7 @@ TEST(Thread, RunsItsBodyAndAfterRunOnANewThreadThatWaitforJoins) {
 TEST(Thread, LaunchCreatesOneThreadHoweverOftenAndFromWhereverItIsCalled) {
   auto seen = std::make_shared<trace>();
   probe t(false, seen);
-  std::latch go(1);
+  test::latch go(1);
   std::vector<std::thread> callers;
   for (int i = 0; i < 4; ++i)
     callers.emplace_back([&] {
@@ -139,7 +138,7 @@ TEST(Thread, WaitforOnAThreadNeverLaunchedReturnsAtOnce) {
 
 TEST(Thread, OnlyTheFirstWaitforWaits) {
   auto seen = std::make_shared<trace>();
-  std::latch gate(1);
+  test::latch gate(1);
   probe t(false, seen);
   t.body = [&](probe&) { gate.wait(); };
   t.launch();
@@ -160,7 +159,7 @@ TEST(Thread, ConcurrentWaitforsReleaseTheHandleOnce) {
   for (int round = 0; round < 50; ++round) {
     probe t(false, seen);
     t.launch();
-    std::latch go(1);
+    test::latch go(1);
     std::vector<std::thread> waiters;
     for (int i = 0; i < 3; ++i)
       waiters.emplace_back([&] {
@@ -252,7 +251,7 @@ TEST(Thread, RunThrowingTheLibraryExceptionCompletesBeforeItGoesOn) {
 
 TEST(Thread, ADerivedDestructorThatWaitsBlocksUntilTheThreadHasEnded) {
   auto seen = std::make_shared<trace>();
-  std::latch gate(1);
+  test::latch gate(1);
   auto* t = new waiting_probe(false, seen);
   t->body = [&](probe&) { gate.wait(); };
   t->launch();
@@ -304,7 +303,7 @@ TEST_F(ThreadDeathTest, WaitforFromTheThreadItselfIsFatal) {
 }
 
 void wait_for_autofree(bool launched) {
-  std::latch gate(1);  // never opened: waiting would hang
+  test::latch gate(1);  // never opened: waiting would hang
   auto* t = new probe(true, std::make_shared<trace>());
   t->body = [&](probe&) { gate.wait(); };
   if (launched)

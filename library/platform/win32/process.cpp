@@ -2,6 +2,8 @@
 // handles, and reading its exit code.
 #include <windows.h>
 
+#include <cstring>
+
 #include "platform/platform.h"
 #include "platform/win32/error.h"
 
@@ -10,9 +12,20 @@ namespace {
 
 HANDLE os(handle h) { return reinterpret_cast<HANDLE>(h); }
 
+// The most a command line may hold, its terminating NUL included, in UTF-16 characters; each
+// byte of an ANSI line becomes at least one of them.
+constexpr std::size_t command_line_limit = 32767;
+
 }  // namespace
 
 bool process_start(const process_request& request, process_info& started) {
+  // Windows refuses a longer line with this error; wine would take it and cut it silently
+  // (its length wraps), losing arguments. Refused here on both, so no child ever runs on a
+  // cut list.
+  if (request.command_line != nullptr && std::strlen(request.command_line) >= command_line_limit) {
+    win32::error_record(ERROR_FILENAME_EXCED_RANGE);
+    return false;
+  }
   STARTUPINFOA startup;
   ZeroMemory(&startup, sizeof startup);
   startup.cb = sizeof startup;

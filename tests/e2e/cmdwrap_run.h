@@ -1,0 +1,75 @@
+// Running the real cmdwrap from the end-to-end tests: its standard handles on scratch files,
+// its exit status as a parent sees it, and the argument file it works on.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "support/scratch_file.h"
+
+namespace pt::test {
+
+struct wrapper_run {
+  bool ran = false;          // started and waited for
+  std::uint32_t status = 0;  // the exit status as the parent reads it
+  std::string out;           // what cmdwrap wrote to its standard output
+  std::string err;           // what it wrote to its standard error
+};
+
+struct wrapper_options {
+  std::string input;           // cmdwrap's standard input: a file with these bytes
+  bool without_error = false;  // start it without a standard error handle
+};
+
+// Starts cmdwrap (ORTO_CMDWRAP) with these arguments, each quoted for the C-runtime rules,
+// and waits for it. Records a test failure when it cannot be started or waited for.
+wrapper_run run_cmdwrap(const std::vector<std::string>& arguments,
+                        const wrapper_options& options = {});
+
+// The status of a run that ended with code, as visible to the parent (-1 reads as 255 on
+// POSIX).
+std::uint32_t status_of(std::int32_t code);
+
+// The helper child run by cmdwrap on an argument file holding bytes: the run, and the file's
+// bytes afterwards.
+struct child_run_through_wrapper {
+  wrapper_run run;
+  std::string file;
+};
+child_run_through_wrapper run_child_through_wrapper(std::string_view argument_file_bytes,
+                                                    const wrapper_options& options = {},
+                                                    const std::string& child = ORTO_TEST_CHILD);
+
+// A copy of the helper child in a scratch folder of its own, under the child's file name with
+// prefix put in front (the extension stays, as Windows wants it). Removed with the object.
+class child_copy {
+ public:
+  child_copy(std::string_view folder_name, std::string_view prefix);
+  ~child_copy();
+  child_copy(const child_copy&) = delete;
+  child_copy& operator=(const child_copy&) = delete;
+
+  const std::string& path() const { return path_; }
+  const char* c_str() const { return path_.c_str(); }
+  std::string read() const;  // the file's bytes
+
+ private:
+  scratch_file folder_;
+  std::string path_;
+};
+
+// Lowercase hex of bytes, as the helper child reads and prints them.
+std::string hex(std::string_view bytes);
+
+// Every LF as CR LF, as the result file stores text.
+std::string with_crlf(std::string_view text);
+
+// The argument file lines for the helper child: "hex-args", then the given lines.
+std::string hex_args_file(const std::vector<std::string>& lines);
+
+// What the helper child prints for those arguments, as the result file holds it.
+std::string hex_args_result(const std::vector<std::string>& arguments);
+
+}  // namespace pt::test

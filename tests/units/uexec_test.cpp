@@ -1,0 +1,413 @@
+// The process unit with the helper child: the command line, output through the pipe and the
+// copy loop, exit codes, start failures, streams with their own OS handles, the input pipe,
+// background mode and a failing destination.
+#include "units/uexec.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "captured_log.h"
+#include "core/exception.h"
+#include "platform/command_line.h"
+#include "streams/infile.h"
+#include "streams/outfile.h"
+#include "streams/outmemory.h"
+#include "streams/standard_streams.h"
+#include "support/child_run.h"
+#include "support/scratch_file.h"
+
+namespace pt {
+namespace {
+
+using test::captured_std_error;
+using test::scratch_file;
+
+std::string hex(std::string_view bytes) {
+  static constexpr char digits[] = "0123456789abcdef";
+  std::string text;
+  for (unsigned char byte : bytes) {
+    text += digits[byte >> 4];
+    text += digits[byte & 15];
+  }
+  return text;
+}
+
+std::string text_of(const string& s) {
+  return std::string(s.text(), static_cast<std::size_t>(s.length()));
+}
+
+// Records the unit's streams after work, so a test can see what work left in the slots.
+class observed_exec : public uexec {
+ public:
+  instm* input_after_work = nullptr;
+  outstm* output_after_work = nullptr;
+
+ protected:
+  void after_work() override {
+    input_after_work = input_stream;
+    output_after_work = output_stream;
+  }
+};
+
+// A unit for the helper child with these commands (each quoted as the wrapper does), its
+// output collected in memory unless the test gives it another stream (collect false).
+struct child_exec {
+  observed_exec* unit = addref(new observed_exec);
+  outmemory* memory = addref(new outmemory(-1));
+  bool collect = true;
+
+  explicit child_exec(const std::vector<std::string>& commands,
+                      const char* path = ORTO_TEST_CHILD) {
+    unit->path = path;
+    for (const std::string& command : commands)
+      array_add(unit->args, variant(test::quote_argument(command).c_str()));
+  }
+  ~child_exec() {
+    release(unit);
+    release(memory);
+  }
+  child_exec(const child_exec&) = delete;
+  child_exec& operator=(const child_exec&) = delete;
+
+  // Runs the unit; the text in the memory stream afterwards. The memory stream stays open
+  // between runs, so a second run adds to the first one's text.
+  std::string run() {
+    if (collect)
+      assign_ref(unit->output_stream, memory);
+    unit->run_unit(false);
+    return collect ? text_of(memory->collected_text()) : std::string();
+  }
+};
+
+TEST(Uexec, NewUnitHasItsDefaults) {
+  uexec* u = addref(new uexec);
+  EXPECT_TRUE(u->path.is_empty());
+  EXPECT_EQ(u->args.tag, tag_none);
+  EXPECT_EQ(u->exit_code, -1);
+  EXPECT_EQ(u->process_handle, platform::no_handle);
+  EXPECT_FALSE(u->background);
+  EXPECT_TRUE(u->inherit_handles);
+  EXPECT_EQ(u->process_id, -1);
+  EXPECT_EQ(u->kind_code(), kind_uexec);
+  EXPECT_EQ(u->input_stream, &std_input);
+  EXPECT_EQ(u->output_stream, &std_output);
+  release(u);
+}
+
+TEST(Uexec, CommandLineIsThePathThenEveryItemAfterASpace) {
+  uexec* u = addref(new uexec);
+  u->path = "/bin/prog";
+  EXPECT_STREQ(u->command_line().text(), "/bin/prog");  // args never filled
+  array_add(u->args, variant("\"one\""));
+  array_add(u->args, variant(""));
+  array_add(u->args, variant(42));
+  EXPECT_STREQ(u->command_line().text(), "/bin/prog \"one\"  42");
+  u->args = variant("not an array");  // counts as an empty list
+  EXPECT_STREQ(u->command_line().text(), "/bin/prog");
+  release(u);
+}
+
+TEST(Uexec, APathWithBlanksOrQuotesIsQuotedAtTheHead) {
+  uexec* u = addref(new uexec);
+  struct row {
+    const char* path;
+    const char* head;
+  };
+  for (row r : {row{"C:\\Program Files\\x.exe", "\"C:\\Program Files\\x.exe\""},
+                row{"/a\tb/c", "\"/a\tb/c\""}, row{"/odd\"name", "\"/odd\"\"name\""},
+                row{"C:\\plain\\x.exe", "C:\\plain\\x.exe"}}) {
+    u->path = r.path;
+    EXPECT_STREQ(u->command_line().text(), r.head);
+    // The program-name rule of the C runtime reads the head back as the path, without the
+    // quote that a path (never one on Windows) may hold.
+    std::string expected = r.path;
+    std::erase(expected, '"');
+    EXPECT_EQ(platform::command_line_split(r.head), std::vector<std::string>{expected});
+  }
+  release(u);
+}
+
+TEST(Uexec, CollectsStandardOutputAndStandardErrorInOrder) {
+  child_exec child({"out=" + hex("to out\n"), "err=" + hex("to err\n"), "out=" + hex("end")});
+  EXPECT_EQ(child.run(), "to out\nto err\nend");
+  EXPECT_EQ(child.unit->exit_code, 0);
+  EXPECT_EQ(child.unit->process_handle, platform::no_handle);
+  EXPECT_EQ(child.unit->process_id, -1);
+  // work put the memory stream back; the finished run then gave the slot std_output.
+  EXPECT_EQ(child.unit->output_after_work, child.memory);
+  EXPECT_EQ(child.unit->input_after_work, &std_input);
+  EXPECT_EQ(child.unit->output_stream, &std_output);
+  EXPECT_EQ(child.memory->refcount, 1);
+}
+
+TEST(Uexec, ArgumentsArriveByteForByte) {
+  std::vector<std::string> arguments = {
+      "two  words", "say \"hi\"", "C:\\dir\\", "a\\\\\"b", std::string("\x80\xff\t\x01", 4),
+      " ",          "*?"};
+  std::vector<std::string> commands = {"hex-args"};
+  std::string expected;
+  for (const std::string& argument : arguments) {
+    commands.push_back(argument);
+    expected += hex(argument) + "\n";
+  }
+  child_exec child(commands);
+  EXPECT_EQ(child.run(), expected);
+}
+
+TEST(Uexec, AChildThatWritesNothingGivesEmptyOutputAndItsCode) {
+  child_exec child({"exit=3"});
+  EXPECT_EQ(child.run(), "");
+  EXPECT_EQ(child.unit->exit_code, 3);
+}
+
+TEST(Uexec, BinaryAndLargeOutputPassesUnchanged) {
+  std::string binary("\0\r\n\x1a\xff", 5);
+  child_exec child({"out=" + hex(binary), "fill=300000", "err=" + hex(binary)});
+  std::string output = child.run();
+  ASSERT_EQ(output.size(), 300010u);
+  EXPECT_EQ(output.substr(0, 5), binary);
+  EXPECT_EQ(output.substr(300005), binary);
+  for (std::size_t i = 0; i < 300000; ++i)
+    ASSERT_EQ(output[5 + i], "0123456789abcdef"[i % 16]) << i;
+}
+
+TEST(Uexec, ExceptionCodesAreRecordedAnd259NeverIs) {
+  child_exec crashed({"out=" + hex("partial"), "crash"});
+  // Under wine the crash reporter may add its own text on the child's standard error.
+  EXPECT_EQ(crashed.run().substr(0, 7), "partial");
+  EXPECT_EQ(crashed.unit->exit_code, -1073741819);  // 0xC0000005
+
+  child_exec still_active({"exit=259"});
+  still_active.run();
+  // Only where an exit status keeps all 32 bits can a child end with 259.
+  EXPECT_EQ(still_active.unit->exit_code,
+            platform::exit_status_mask == 0xFFFFFFFFu ? -1 : static_cast<int>(259 & 0xFF));
+}
+
+TEST(Uexec, TheSameUnitRunsItsCommandAgain) {
+  child_exec child({"out=" + hex("again")});
+  EXPECT_EQ(child.run(), "again");
+  EXPECT_EQ(child.run(), "againagain");
+  EXPECT_EQ(child.unit->exit_code, 0);
+}
+
+TEST(Uexec, OutputEndsOnlyWhenTheGrandchildHasClosedThePipe) {
+  child_exec child({"grandchild=50", "out=" + hex("child\n")});
+  EXPECT_EQ(child.run(), "child\nlate");
+  EXPECT_EQ(child.unit->exit_code, 0);
+}
+
+TEST(Uexec, AMissingExecutableIsReportedAndNothingIsReplaced) {
+  captured_std_error errors;
+  scratch_file missing("no-such-program");
+  child_exec child({"out=" + hex("x")}, missing.c_str());
+  EXPECT_EQ(child.run(), "");
+  EXPECT_EQ(child.unit->exit_code, -1);
+  EXPECT_EQ(errors.text(), "Error: Couldn't run '" + missing.path() + "' - missing executable\n");
+  EXPECT_EQ(child.unit->output_after_work, child.memory);
+}
+
+TEST(Uexec, ADirectoryPassesTheStatusQueryAndFailsToStart) {
+  captured_std_error errors;
+  scratch_file folder("folder");
+  std::filesystem::create_directory(folder.path());
+  child_exec child({}, folder.c_str());
+  child.run();
+  EXPECT_EQ(child.unit->exit_code, -1);
+  EXPECT_EQ(child.unit->process_handle, platform::no_handle);
+  EXPECT_EQ(child.unit->output_after_work, child.memory);  // put back after the failure
+  EXPECT_TRUE(child.memory->is_active);
+  EXPECT_EQ(child.memory->refcount, 1);
+  std::string prefix = "Error: Couldn't run '" + folder.path() + "' error ";
+  std::string report = errors.text();
+  ASSERT_EQ(report.substr(0, prefix.size()), prefix) << report;
+  std::string number = report.substr(prefix.size());
+  ASSERT_GE(number.size(), 2u);
+  EXPECT_EQ(number.back(), '\n');
+  number.pop_back();
+  EXPECT_EQ(number.find_first_not_of("0123456789"), std::string::npos) << number;
+  EXPECT_NE(number[0], '0');
+}
+
+TEST(Uexec, ACommandLineTooLongForTheOsIsAStartFailureNotACutList) {
+  captured_std_error errors;
+  // Beyond what Windows takes on a command line (32767) and what Linux takes in one argument
+  // (128 KiB).
+  child_exec child({"hex-args", std::string(300000, 'a'), "after"});
+  EXPECT_EQ(child.run(), "");
+  EXPECT_EQ(child.unit->exit_code, -1);
+  EXPECT_EQ(errors.text().rfind("Error: Couldn't run '" ORTO_TEST_CHILD "' error ", 0), 0u)
+      << errors.text();
+}
+
+TEST(Uexec, PathWithSpacesStartsTheRightProgramWithItsArguments) {
+  scratch_file folder("folder with  spaces");
+  std::filesystem::create_directory(folder.path());
+  std::filesystem::path copy =
+      std::filesystem::path(folder.path()) /
+      ("test child " + std::filesystem::path(ORTO_TEST_CHILD).filename().string());
+  std::filesystem::copy_file(ORTO_TEST_CHILD, copy);
+  std::string output;
+  {
+    // The grandchild is started from the child's argv[0], so it runs only if argv[0] is the
+    // whole path.
+    child_exec child({"grandchild=0", "hex-args", "first", "x y"}, copy.string().c_str());
+    output = child.run();
+    EXPECT_EQ(child.unit->exit_code, 0);
+  }
+  std::filesystem::remove(copy);
+  std::string lines = hex("first") + "\n" + hex("x y") + "\n";
+  EXPECT_TRUE(output == "late" + lines || output == lines + "late") << output;
+}
+
+TEST(Uexec, AnOutputFileIsGivenToTheChildDirectly) {
+  scratch_file target("child-output");
+  outfile* file = addref(new outfile(string(target.c_str())));
+  child_exec child({"out=" + hex("direct\n"), "err=" + hex("also\n")});
+  child.collect = false;
+  assign_ref(child.unit->output_stream, file);
+  child.run();
+  EXPECT_EQ(child.unit->output_after_work, file);
+  EXPECT_TRUE(file->is_active);  // not a pipe end: the parent keeps its handle open
+  EXPECT_EQ(child.unit->exit_code, 0);
+  file->close_stream();
+  EXPECT_EQ(target.read(), "direct\nalso\n");
+  release(file);
+}
+
+TEST(Uexec, TheDefaultStreamsAreGivenToTheChildAndStayOpen) {
+  test::captured_log output(std_output, platform::std_handle_id::output);
+  uexec* u = addref(new uexec);
+  u->path = ORTO_TEST_CHILD;
+  array_add(u->args, variant(("out=" + hex("on standard output\n")).c_str()));
+  u->run_unit(false);
+  EXPECT_EQ(u->exit_code, 0);
+  EXPECT_TRUE(std_output.is_active);  // a log file is no pipe end: never closed by the run
+  EXPECT_TRUE(std_input.is_active);
+  EXPECT_EQ(output.text(), "on standard output\n");
+  release(u);
+}
+
+TEST(Uexec, AnInputFileIsTheChildsStandardInput) {
+  scratch_file source("child-input");
+  source.write("from a file\n");
+  infile* file = addref(new infile(string(source.c_str())));
+  child_exec child({"stdin"});
+  assign_ref(child.unit->input_stream, file);
+  EXPECT_EQ(child.run(), "from a file\n");
+  EXPECT_EQ(child.unit->input_after_work, file);
+  release(file);
+}
+
+// Input without an OS handle: a memory text read through the stream machinery.
+class text_input : public instm {
+ public:
+  std::string data;
+  std::size_t offset = 0;
+  int device_reads = 0;
+
+  explicit text_input(std::string data) : instm(-1), data(std::move(data)) {}
+  ~text_input() override { close_stream(); }
+
+ protected:
+  void device_open() override { offset = 0; }
+  string stream_name() override { return "text"; }
+  std::int32_t device_read(void* destination, std::int32_t count) override {
+    ++device_reads;
+    auto n = static_cast<std::int32_t>(std::min<std::size_t>(count, data.size() - offset));
+    std::copy_n(data.data() + offset, n, static_cast<char*>(destination));
+    offset += static_cast<std::size_t>(n);
+    return n;
+  }
+};
+
+TEST(Uexec, AnInputWithoutHandleIsFedThroughAPipe) {
+  text_input* input = addref(new text_input("g"));
+  // The child holds the pipe's write end too, so its input never ends while it runs: the
+  // gate opens only when the fed byte arrives.
+  child_exec child({"wait-stdin", "out=" + hex("through")});
+  assign_ref(child.unit->input_stream, input);
+  EXPECT_EQ(child.run(), "through");
+  EXPECT_GE(input->device_reads, 1);
+  EXPECT_EQ(child.unit->input_after_work, input);
+  EXPECT_EQ(child.unit->exit_code, 0);
+  EXPECT_EQ(input->refcount, 2);  // the test's and the unit's
+  release(input);
+}
+
+TEST(Uexec, BackgroundModeHoldsTheChildAndLaterWorkDoesNothing) {
+  scratch_file target("background-output");
+  outfile* file = addref(new outfile(string(target.c_str())));
+  observed_exec* u = addref(new observed_exec);
+  u->path = ORTO_TEST_CHILD;
+  array_add(u->args, variant(("out=" + hex("bg")).c_str()));
+  u->background = true;
+  assign_ref(u->output_stream, file);
+  u->run_unit(false);
+  EXPECT_EQ(u->exit_code, -1);
+  ASSERT_NE(u->process_handle, platform::no_handle);
+  EXPECT_NE(u->process_id, -1);
+  platform::handle held = u->process_handle;
+
+  u->exit_code = 7;
+  assign_ref(u->output_stream, file);
+  u->run_unit(false);  // work returns at once: no new child, nothing changed
+  EXPECT_EQ(u->process_handle, held);
+  EXPECT_EQ(u->exit_code, 7);
+
+  std::uint32_t code = 1;
+  ASSERT_TRUE(platform::process_wait(held, code));
+  EXPECT_EQ(code, 0u);
+  file->close_stream();
+  EXPECT_EQ(target.read(), "bg");
+  release(u);  // closes the held handle
+  release(file);
+}
+
+// An output whose device fails on the first write with "Disk full".
+class failing_output : public outstm {
+ public:
+  failing_output() : outstm(false, 0) {}
+  ~failing_output() override { close_stream(); }
+
+ protected:
+  void device_open() override {}
+  string stream_name() override { return "failing"; }
+  std::int32_t device_write(const void*, std::int32_t) override {
+    raise_stream_error(28, "Couldn't write");
+  }
+};
+
+TEST(Uexec, AStreamErrorInTheCopyLoopLeavesTheChildHeld) {
+  captured_std_error errors;
+  failing_output* output = addref(new failing_output);
+  observed_exec* u = addref(new observed_exec);
+  u->path = ORTO_TEST_CHILD;
+  array_add(u->args, variant("fill=10"));
+  assign_ref(u->output_stream, output);
+  u->run_unit(false);
+  EXPECT_EQ(errors.text(), "Error: Disk full [failing]\n");
+  EXPECT_EQ(u->exit_code, -1);
+  EXPECT_EQ(u->output_after_work, output);  // put back, and the pipe ends released
+  EXPECT_EQ(output->refcount, 1);
+  ASSERT_NE(u->process_handle, platform::no_handle);
+  EXPECT_NE(u->process_id, -1);
+
+  platform::handle held = u->process_handle;
+  u->run_unit(false);  // returns at once, as in background mode
+  EXPECT_EQ(errors.text(), "Error: Disk full [failing]\n");
+  EXPECT_EQ(u->process_handle, held);
+
+  std::uint32_t code = 0;
+  EXPECT_TRUE(platform::process_wait(held, code));  // the child ends without its reader
+  release(u);
+  release(output);
+}
+
+}  // namespace
+}  // namespace pt

@@ -1,0 +1,397 @@
+// Units: synchronous and asynchronous runs, the "Error: " report, the state a finished run
+// leaves, chains of three units that transform data through their links, and the fatal
+// misuses. Nothing here waits on time: threads are ordered by joins and pipes.
+#include "units/unit.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cctype>
+#include <latch>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "captured_log.h"
+#include "core/exception.h"
+#include "core/fatal.h"
+#include "platform/platform.h"
+#include "streams/infile.h"
+#include "streams/outfile.h"
+#include "streams/outmemory.h"
+#include "streams/standard_streams.h"
+#include "support/fatal_report.h"
+#include "units/unit_thread.h"
+
+namespace pt {
+namespace {
+
+using test::captured_std_error;
+using test::occurrences;
+
+// A unit that records how it was run. Its behaviour is set before the run.
+class probe_unit : public unit {
+ public:
+  // Read after the run is finished, which joins the thread that wrote them.
+  int works = 0;
+  int after_works = 0;
+  std::uint32_t work_thread = 0;
+  const char* throw_from_work = nullptr;        // message of an exception work throws
+  const char* throw_from_after_work = nullptr;  // the same for after_work
+
+  using unit::finish_run;
+  using unit::perform_run;
+
+ protected:
+  void work() override {
+    ++works;
+    work_thread = platform::current_thread_id();
+    if (throw_from_work != nullptr)
+      throw new exception(throw_from_work);
+  }
+  void after_work() override {
+    ++after_works;
+    if (throw_from_after_work != nullptr)
+      throw new exception(throw_from_after_work);
+  }
+};
+
+// Writes its lines to its output, then ends.
+class producer : public probe_unit {
+ public:
+  std::vector<std::string> lines;
+
+ protected:
+  void work() override {
+    probe_unit::work();
+    for (const std::string& line : lines)
+      output_stream->write_block(line.data(), static_cast<std::int32_t>(line.size()));
+  }
+};
+
+// Copies its input to its output with letters in upper case. With fail_after set it stops
+// passing data on once it has passed that many bytes and throws "boom": after reading the
+// rest of its input, or at once when stop_reading is set.
+class upper_case : public probe_unit {
+ public:
+  long fail_after = -1;
+  bool stop_reading = false;
+
+ protected:
+  void work() override {
+    probe_unit::work();
+    long passed = 0;
+    char chunk[100];
+    for (;;) {
+      bool failing = fail_after >= 0 && passed >= fail_after;
+      if (failing && stop_reading)
+        throw new exception("boom");
+      std::int32_t got = input_stream->read_block(chunk, sizeof chunk);
+      if (got <= 0)
+        break;
+      if (failing)
+        continue;
+      std::transform(chunk, chunk + got, chunk, [](char c) {
+        return static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+      });
+      output_stream->write_block(chunk, got);
+      passed += got;
+    }
+    if (fail_after >= 0)
+      throw new exception("boom");
+  }
+};
+
+// Copies its input to its output unchanged.
+class copier : public probe_unit {
+ protected:
+  void work() override {
+    probe_unit::work();
+    char chunk[64];
+    for (std::int32_t got; (got = input_stream->read_block(chunk, sizeof chunk)) > 0;)
+      output_stream->write_block(chunk, got);
+  }
+};
+
+// Counted objects made with new, each held by one reference of the test's own.
+template <class T>
+T* make_held() {
+  return addref(new T);
+}
+
+void expect_idle_with_standard_streams(unit& u) {
+  EXPECT_EQ(u.running, 0);
+  EXPECT_EQ(u.worker, nullptr);
+  EXPECT_EQ(u.next_unit, nullptr);
+  EXPECT_EQ(u.input_stream, &std_input);
+  EXPECT_EQ(u.output_stream, &std_output);
+}
+
+TEST(Unit, NewUnitIsIdleWithTheStandardStreams) {
+  probe_unit* u = make_held<probe_unit>();
+  expect_idle_with_standard_streams(*u);
+  EXPECT_EQ(u->kind_code(), kind_unit);
+  release(u);
+}
+
+TEST(Unit, SynchronousRunOfAPlainUnitCallsTheVirtualsOnTheCallersThread) {
+  probe_unit* u = make_held<probe_unit>();
+  u->run_unit(false);
+  EXPECT_EQ(u->works, 1);
+  EXPECT_EQ(u->after_works, 1);
+  EXPECT_EQ(u->work_thread, platform::current_thread_id());
+  expect_idle_with_standard_streams(*u);
+  EXPECT_TRUE(std_output.is_active);
+  EXPECT_TRUE(std_input.is_active);
+
+  u->run_unit(false);  // a finished run can be repeated
+  EXPECT_EQ(u->works, 2);
+  release(u);
+}
+
+TEST(Unit, LibraryExceptionsAreReportedOnceEachAndTheRunCompletes) {
+  captured_std_error errors;
+  probe_unit* u = make_held<probe_unit>();
+  u->throw_from_work = "boom";
+  u->run_unit(false);
+  EXPECT_EQ(errors.text(), "Error: boom\n");
+  EXPECT_EQ(u->after_works, 1);
+  expect_idle_with_standard_streams(*u);
+
+  u->throw_from_after_work = "after";
+  u->run_unit(false);
+  EXPECT_EQ(errors.text(), "Error: boom\nError: boom\nError: after\n");
+  release(u);
+}
+
+TEST(Unit, AStreamThatCannotBeOpenedIsReportedAndWorkIsSkipped) {
+  captured_std_error errors;
+  test::scratch_file missing("missing-input");
+  probe_unit* u = make_held<probe_unit>();
+  assign_ref(u->input_stream, new infile(string(missing.c_str())));
+  u->run_unit(false);
+  EXPECT_EQ(u->works, 0);
+  EXPECT_EQ(u->after_works, 1);
+  EXPECT_EQ(errors.text(), "Error: No such file or directory [" + missing.path() + "]\n");
+  // The input the creator left stays; only the output slot is reset.
+  EXPECT_NE(u->input_stream, &std_input);
+  EXPECT_EQ(u->output_stream, &std_output);
+  release(u);
+}
+
+TEST(Unit, AReplacedOutputIsOpenedWrittenFlushedAndReleasedByTheRun) {
+  outmemory* memory = make_held<outmemory>();
+  producer* u = make_held<producer>();
+  u->lines = {"one\n", "two\n"};
+  assign_ref(u->output_stream, memory);
+  EXPECT_EQ(memory->refcount, 2);
+  u->run_unit(false);
+  EXPECT_EQ(u->output_stream, &std_output);
+  EXPECT_EQ(memory->refcount, 1);  // only the test's reference is left
+  ASSERT_TRUE(memory->is_active);  // the last unit of a run does not close its output
+  EXPECT_STREQ(memory->collected_text().text(), "one\ntwo\n");
+  release(u);
+  release(memory);
+}
+
+TEST(Unit, AsynchronousRunStaysUnfinishedUntilWaitRun) {
+  outmemory* memory = make_held<outmemory>();
+  producer* u = make_held<producer>();
+  u->lines = {"async\n"};
+  assign_ref(u->output_stream, memory);
+  u->run_unit(true);
+  EXPECT_EQ(u->running, 1);
+  EXPECT_NE(u->worker, nullptr);
+  u->run_unit(true);   // ignored: the run is not finished
+  u->run_unit(false);  // ignored as well
+  u->wait_run();
+  EXPECT_EQ(u->works, 1);
+  EXPECT_NE(u->work_thread, platform::current_thread_id());
+  expect_idle_with_standard_streams(*u);
+  EXPECT_STREQ(memory->collected_text().text(), "async\n");
+  u->wait_run();  // nothing left to finish
+  EXPECT_EQ(u->running, 0);
+  release(u);
+  release(memory);
+}
+
+// A chain producer -> upper_case -> copier -> memory, and what each stage was.
+struct chain {
+  producer* head = make_held<producer>();
+  upper_case* middle = make_held<upper_case>();
+  copier* tail = make_held<copier>();
+  outmemory* memory = make_held<outmemory>();
+  std::string expected;
+
+  explicit chain(int line_count) {
+    for (int i = 0; i < line_count; ++i) {
+      std::string line = "line " + std::to_string(i) + " of the chain\n";
+      head->lines.push_back(line);
+      for (char& c : line)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+      expected += line;
+    }
+    assign_ref(tail->output_stream, memory);
+    head->connect(middle);
+    middle->connect(tail);
+  }
+  ~chain() {
+    release(head);
+    release(middle);
+    release(tail);
+    release(memory);
+  }
+
+  std::string collected() {
+    string text = memory->collected_text();
+    return std::string(text.text(), static_cast<std::size_t>(text.length()));
+  }
+
+  void expect_unlinked_and_idle() {
+    for (unit* u : std::initializer_list<unit*>{head, middle, tail}) {
+      EXPECT_EQ(u->running, 0);
+      EXPECT_EQ(u->worker, nullptr);
+      EXPECT_EQ(u->next_unit, nullptr);
+      EXPECT_EQ(u->output_stream, &std_output);
+    }
+    EXPECT_EQ(middle->input_stream, &std_input);
+    EXPECT_EQ(tail->input_stream, &std_input);
+    EXPECT_EQ(memory->refcount, 1);
+  }
+};
+
+TEST(UnitChain, ConnectJoinsOutputToTheNextInputThroughAPipe) {
+  chain c(1);
+  EXPECT_EQ(c.head->next_unit, c.middle);
+  EXPECT_EQ(c.middle->next_unit, c.tail);
+  EXPECT_EQ(c.tail->next_unit, nullptr);
+  auto* writer = dynamic_cast<outfile*>(c.head->output_stream);
+  auto* reader = dynamic_cast<infile*>(c.middle->input_stream);
+  ASSERT_NE(writer, nullptr);
+  ASSERT_NE(reader, nullptr);
+  EXPECT_EQ(writer->pipe_peer_handle, reader->os_handle);
+  EXPECT_EQ(reader->pipe_peer_handle, writer->os_handle);
+  EXPECT_EQ(writer->buffer_size, 0);  // every write reaches the reader at once
+  c.head->connect(nullptr);           // changes nothing
+  EXPECT_EQ(c.head->next_unit, c.middle);
+}
+
+TEST(UnitChain, SynchronousHeadRunsTheChainEndToEnd) {
+  captured_std_error errors;
+  chain c(2000);  // far more than a pipe holds, so the stages really run side by side
+  c.head->run_unit(false);
+  EXPECT_EQ(c.collected(), c.expected);
+  EXPECT_EQ(errors.text(), "");
+  EXPECT_EQ(c.head->work_thread, platform::current_thread_id());
+  EXPECT_NE(c.middle->work_thread, platform::current_thread_id());
+  EXPECT_NE(c.tail->work_thread, platform::current_thread_id());
+  EXPECT_NE(c.middle->work_thread, c.tail->work_thread);
+  c.expect_unlinked_and_idle();
+}
+
+TEST(UnitChain, AsynchronousHeadIsFinishedByWaitRun) {
+  captured_std_error errors;
+  chain c(2000);
+  c.head->run_unit(true);
+  EXPECT_EQ(c.head->running, 1);
+  c.head->wait_run();
+  EXPECT_EQ(c.collected(), c.expected);
+  EXPECT_EQ(errors.text(), "");
+  EXPECT_NE(c.head->work_thread, platform::current_thread_id());
+  c.expect_unlinked_and_idle();
+}
+
+TEST(UnitChain, ARunChainIsUnlinkedSoTheHeadRunsAloneAfterwards) {
+  chain c(3);
+  c.head->run_unit(false);
+  outmemory* second = make_held<outmemory>();
+  assign_ref(c.head->output_stream, second);
+  c.head->run_unit(false);
+  EXPECT_EQ(c.head->works, 2);
+  EXPECT_EQ(c.middle->works, 1);
+  EXPECT_STREQ(second->collected_text().text(),
+               "line 0 of the chain\nline 1 of the chain\n"
+               "line 2 of the chain\n");
+  release(second);
+}
+
+// The middle stage fails after it has passed on part of the data and read the rest of its
+// input; the tail still ends with what came through, and the error is reported once.
+TEST(UnitChain, AMiddleUnitThatThrowsIsReportedOnceAndTheChainStillEnds) {
+  for (bool asynchronous : {false, true}) {
+    SCOPED_TRACE(asynchronous ? "asynchronous head" : "synchronous head");
+    captured_std_error errors;
+    chain c(50);
+    c.middle->fail_after = 200;
+    c.head->run_unit(asynchronous);
+    c.head->wait_run();
+    EXPECT_EQ(errors.text(), "Error: boom\n");
+    EXPECT_EQ(c.middle->after_works, 1);
+    EXPECT_EQ(c.tail->works, 1);
+    EXPECT_EQ(c.collected(), c.expected.substr(0, 200));
+    c.expect_unlinked_and_idle();
+  }
+}
+
+// The middle stage fails before reading anything while the head still has more to write than
+// a pipe holds: closing the failed stage's input breaks the head's pipe instead of leaving
+// the head waiting for a reader forever.
+TEST(UnitChain, AMiddleUnitThatStopsReadingEndsTheHeadWithABrokenPipe) {
+  captured_std_error errors;
+  chain c(0);
+  c.head->lines.assign(1, std::string(1 << 20, 'x'));
+  c.middle->fail_after = 0;
+  c.middle->stop_reading = true;
+  c.head->run_unit(false);
+  std::string report = errors.text();
+  EXPECT_EQ(occurrences(report, "Error: boom\n"), 1) << report;
+  EXPECT_EQ(occurrences(report, "Error: "), 2) << report;  // the head's failed write
+  EXPECT_EQ(c.collected(), "");
+  c.expect_unlinked_and_idle();
+}
+
+class UnitDeathTest : public testing::Test {};
+
+TEST_F(UnitDeathTest, AWorkerWithoutARunningFlagIsFatal) {
+  probe_unit* u = make_held<probe_unit>();
+  EXPECT_FATAL(
+      {
+        u->run_unit(true);
+        u->worker->waitfor();  // the work is over: nothing runs while the process ends
+        u->running = 0;
+        u->run_unit(false);
+      },
+      fatal_unit_running, "Fatal \\[c003c\\]: Unit already running");
+  release(u);
+}
+
+// A unit whose work waits for its own run, once the run has stored its worker. (A spin on an
+// atomic, not std::latch: the mingw runtime's atomic waits can miss a wake-up.)
+class self_waiting_unit : public unit {
+ public:
+  std::atomic<bool> worker_stored{false};
+
+ protected:
+  void work() override {
+    while (!worker_stored.load())
+      std::this_thread::yield();
+    wait_run();
+  }
+};
+
+TEST_F(UnitDeathTest, WaitRunFromTheUnitsOwnWorkerIsFatal) {
+  auto* u = make_held<self_waiting_unit>();
+  EXPECT_FATAL(
+      {
+        u->run_unit(true);
+        u->worker_stored = true;
+        std::latch never(1);  // the worker ends the process
+        never.wait();
+      },
+      fatal_waitfor_self, "Fatal \\[c002f\\]: Can not waitfor\\(\\) on myself");
+  release(u);
+}
+
+}  // namespace
+}  // namespace pt
