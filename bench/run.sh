@@ -262,6 +262,20 @@ if [ $with_micro -eq 1 ]; then
   TMPDIR=$work build/bench/bench/micro_benchmarks --benchmark_repetitions=5 \
     --benchmark_report_aggregates_only=true --benchmark_min_time=0.2 \
     --benchmark_out="$work/micro.json" --benchmark_out_format=json | tee "$work/micro.txt"
+  # The medians of the five repetitions, as a table.
+  {
+    echo
+    echo "## Micro-benchmarks (medians of 5 repetitions)"
+    echo
+    echo "| Benchmark | Time | CPU | Throughput |"
+    echo "|---|---|---|---|"
+    awk '$1 ~ /_median$/ {
+      name = $1; sub(/_median$/, "", name)
+      rate = ""
+      for (i = 7; i <= NF; ++i) if ($i ~ /_per_second=/) { split($i, kv, "="); rate = kv[2] }
+      printf "| %s | %s %s | %s %s | %s |\n", name, $2, $3, $4, $5, rate
+    }' "$work/micro.txt"
+  } >>"$results"
 fi
 echo
 cat "$results"
