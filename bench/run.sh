@@ -267,12 +267,16 @@ if [ $with_micro -eq 1 ]; then
     echo
     echo "## Micro-benchmarks (medians of 5 repetitions)"
     echo
-    echo "| Benchmark | Time | CPU | Throughput |"
+    echo "| Benchmark | Time | CPU | Rate (G, M: powers of 1024) |"
     echo "|---|---|---|---|"
     awk '$1 ~ /_median$/ {
       name = $1; sub(/_median$/, "", name)
       rate = ""
-      for (i = 7; i <= NF; ++i) if ($i ~ /_per_second=/) { split($i, kv, "="); rate = kv[2] }
+      for (i = 7; i <= NF; ++i) if ($i ~ /_per_second=/) {
+        split($i, kv, "=")
+        rate = kv[2]
+        sub(/\/s$/, $i ~ /^bytes/ ? "B/s" : " items/s", rate)
+      }
       printf "| %s | %s %s | %s %s | %s |\n", name, $2, $3, $4, $5, rate
     }' "$work/micro.txt"
   } >>"$results"
