@@ -10,6 +10,9 @@
 #   scripts/test.sh debug mingw     only the named stages
 #   scripts/test.sh package         install, consumer, Debian packages and Windows zip checks
 #   ORTO_FUZZ_SECONDS=300 scripts/test.sh fuzz    a longer run of each fuzz target (default 20)
+#   scripts/test.sh bench           the benchmark's whole-process runs, three each, natively:
+#                                   every result checked byte for byte, no timing judged
+#                                   (not in the default list: it builds the release preset)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/lib.sh
@@ -32,6 +35,7 @@ for stage in "${stages[@]}"; do
       ;;
     mingw) run_wine_preset mingw ;;
     package) run_package_stage ;;
+    bench) bench/run.sh --quick --native-only --no-micro ;;
     *) echo "unknown stage: $stage" >&2; exit 2 ;;
   esac
 done

@@ -70,7 +70,8 @@ argument_lines read_argument_lines(const char* path) {
   // Reads go straight into our chunk buffer (a buffered stream, should this fail, reads the same).
   (void)std::setvbuf(file.get(), nullptr, _IONBF, 0);
 
-  auto chunk = std::make_unique<char[]>(read_chunk_size);
+  // Not cleared: a short file touches one page of it, not all sixteen.
+  auto chunk = std::make_unique_for_overwrite<char[]>(read_chunk_size);
   line_splitter splitter;
   for (;;) {
     const std::size_t got = std::fread(chunk.get(), 1, read_chunk_size, file.get());

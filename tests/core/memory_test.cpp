@@ -1,9 +1,12 @@
-// The allocation routines: sizes 0, null blocks, resizing, and exhausted memory.
+// The allocation routines: sizes 0, null blocks, resizing, blocks that grow and shrink across
+// the heap / reserved-space boundary and out of their reservations, and exhausted memory.
 #include "core/memory.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstring>
+#include <vector>
 
 #include "platform/platform.h"
 #include "support/fatal_report.h"
@@ -41,6 +44,126 @@ TEST(Memory, ResizingKeepsTheContent) {
   block = static_cast<unsigned char*>(mem_realloc(block, 8));
   EXPECT_EQ(block[7], 7);
   mem_free(block);
+}
+
+constexpr std::uint32_t kib = 1024;
+constexpr std::uint32_t mib = 1024 * kib;
+
+// Bytes that depend on their offset, so a block copied to the wrong place or cut short shows.
+const std::vector<unsigned char>& pattern() {
+  static const std::vector<unsigned char> bytes = [] {
+    std::vector<unsigned char> made(40 * mib);
+    for (std::uint32_t i = 0; i < made.size(); ++i)
+      made[i] = static_cast<unsigned char>((i * 2654435761u) >> 24);
+    return made;
+  }();
+  return bytes;
+}
+
+void fill_pattern(void* block, std::uint32_t from, std::uint32_t to) {
+  std::memcpy(static_cast<unsigned char*>(block) + from, pattern().data() + from, to - from);
+}
+
+bool holds_pattern(const void* block, std::uint32_t size) {
+  return std::memcmp(block, pattern().data(), size) == 0;
+}
+
+TEST(Memory, GrowingByPagesKeepsTheContent) {
+  // A string's growth: 4096 bytes a step, from the heap into reserved space, through its first
+  // reservation and out of it into bigger ones (a block 8 times its size at each move).
+  void* block = nullptr;
+  std::uint32_t size = 0;
+  int moves = 0;
+  for (std::uint32_t next = 4 * kib; next <= 40 * mib; next += 4 * kib) {
+    void* previous = block;
+    block = mem_realloc(block, next);
+    ASSERT_NE(block, nullptr);
+    // Where the block moved, everything written so far must have come with it.
+    if (block != previous && previous != nullptr) {
+      ++moves;
+      ASSERT_TRUE(holds_pattern(block, size)) << "after growing to " << next;
+    }
+    fill_pattern(block, size, next);
+    size = next;
+  }
+  // Reserved space spares the copy at almost every step (the C heap alone may move a block
+  // at every one of these 10240 steps).
+  EXPECT_LT(moves, 100);
+  EXPECT_TRUE(holds_pattern(block, size));
+  mem_free(block);
+}
+
+TEST(Memory, ShrinkingKeepsTheContentAcrossTheThreshold) {
+  auto* block = static_cast<unsigned char*>(mem_alloc(24 * mib));
+  fill_pattern(block, 0, 24 * mib);
+  // Shrinking inside reserved space (giving committed pages back), then back to the heap.
+  for (std::uint32_t size : {20 * mib, 1 * mib, 300 * kib, 200 * kib, 100 * kib, 16u, 1u}) {
+    block = static_cast<unsigned char*>(mem_realloc(block, size));
+    ASSERT_TRUE(holds_pattern(block, size)) << "after shrinking to " << size;
+  }
+  // And up again: heap, reserved space, a moved reservation; the new bytes are writable.
+  std::uint32_t size = 1;
+  for (std::uint32_t next : {200 * kib, 256 * kib, 3 * mib, 30 * mib}) {
+    block = static_cast<unsigned char*>(mem_realloc(block, next));
+    ASSERT_TRUE(holds_pattern(block, size)) << "after growing to " << next;
+    fill_pattern(block, size, next);
+    size = next;
+  }
+  EXPECT_TRUE(holds_pattern(block, size));
+  mem_free(block);
+}
+
+TEST(Memory, OutgrownReservationsMoveWithTheContent) {
+  // Doubling until the block has left its reservation (natively at 1 GiB, whose pages are
+  // committed but, apart from the two written here at each step, never touched).
+  auto* block = static_cast<char*>(mem_alloc(256 * kib));
+  std::strcpy(block, "first bytes");
+  std::uint32_t size = 256 * kib;
+  int moves = 0;
+  while (moves < 2 && size <= (1u << 30)) {
+    block[size - 1] = static_cast<char>(size >> 18);
+    char* grown = static_cast<char*>(mem_realloc(block, 2 * size));
+    moves += grown != block;
+    block = grown;
+    ASSERT_STREQ(block, "first bytes") << "after growing to " << 2 * size;
+    ASSERT_EQ(block[size - 1], static_cast<char>(size >> 18)) << "after growing to " << 2 * size;
+    size *= 2;
+  }
+  EXPECT_GE(moves, 1);
+  mem_free(block);
+}
+
+TEST(Memory, LargeBlocksFromNullAndToZero) {
+  void* block = mem_realloc(nullptr, 5 * mib);  // allocated as by mem_alloc
+  ASSERT_NE(block, nullptr);
+  fill_pattern(block, 0, 5 * mib);
+  EXPECT_EQ(mem_realloc(block, 0), nullptr);  // and freed
+  mem_free(mem_alloc(256 * kib));             // exactly the threshold
+  mem_free(mem_alloc(256 * kib - 1));
+}
+
+TEST(Memory, ThousandsOfLargeBlocks) {
+  // Every large block reserves more address space than it uses; thousands of them must still
+  // fit, each with its own content.
+  std::vector<unsigned char*> blocks;
+  for (std::uint32_t i = 0; i < 3000; ++i) {
+    std::uint32_t size = 256 * kib + i * 64;
+    auto* block = static_cast<unsigned char*>(mem_alloc(size));
+    block[0] = static_cast<unsigned char>(i);
+    block[size - 1] = static_cast<unsigned char>(i >> 8);
+    blocks.push_back(block);
+  }
+  // Half of them grown past their reservations, half given back.
+  for (std::uint32_t i = 0; i < blocks.size(); i += 2) {
+    blocks[i] = static_cast<unsigned char*>(mem_realloc(blocks[i], 3 * mib));
+    blocks[i][3 * mib - 1] = 0x5a;
+    mem_free(blocks[i + 1]);
+  }
+  for (std::uint32_t i = 0; i < blocks.size(); i += 2) {
+    ASSERT_EQ(blocks[i][0], static_cast<unsigned char>(i)) << i;
+    ASSERT_EQ(blocks[i][256 * kib + i * 64 - 1], static_cast<unsigned char>(i >> 8)) << i;
+    mem_free(blocks[i]);
+  }
 }
 
 using MemoryDeathTest = testing::Test;

@@ -99,7 +99,8 @@ std::string with_crlf(const std::string& text) {
 
 TEST(WriteResultFile, LargeOutputIsTranslatedByteForByte) {
   // Several MiB of random bytes rich in LF and CR LF, so that line ends fall on every kind of
-  // staging-buffer boundary, then a run of nothing but LFs, which doubles in size.
+  // staging-buffer boundary; stretches without LF longer than the buffer, which bypass it;
+  // then a run of nothing but LFs, which doubles in size.
   std::mt19937 random(12345);
   std::uniform_int_distribution<int> pick(0, 31);
   std::uniform_int_distribution<int> byte(0, 255);
@@ -113,6 +114,10 @@ TEST(WriteResultFile, LargeOutputIsTranslatedByteForByte) {
     else
       output += static_cast<char>(byte(random));
   }
+  output.append(700 * 1024, 'x');
+  output += '\n';
+  output.append(600 * 1024 + 7, '\r');
+  output += "\r\n";
   output.append(300000, '\n');
   output += "end";
 

@@ -1,0 +1,287 @@
+#!/usr/bin/env bash
+# Benchmarks cmdwrap against a minimal C program that does the same job (bench/reference_driver.c):
+# whole-process runs of both, interleaved, natively and under wine, every run checked for its
+# exit status and its result file byte for byte; medians, ratios and peak resident memory. Then
+# the micro-benchmarks of the library (bench/micro/). The method is in docs/PERFORMANCE.md.
+#
+#   bench/run.sh                 start-up, 1 MiB and 64 MiB rows, native and wine; micro-benchmarks
+#   bench/run.sh --gib           also the 1 GiB rows (a few minutes more, 3 GiB of scratch files)
+#   bench/run.sh --native-only   no wine rows (and no Windows build)
+#   bench/run.sh --no-micro      no micro-benchmarks
+#   bench/run.sh --quick         three runs a row: a check that everything works, not figures
+#
+# Builds what it needs: the release preset (cmdwrap, test_child), the bench preset (the
+# micro-benchmarks), the mingw preset (cmdwrap.exe, test_child.exe) and the reference driver
+# for both. Scratch files and results go to build/bench-run/.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source scripts/lib.sh
+
+with_gib=0 with_wine=1 with_micro=1 quick=0
+for option in "$@"; do
+  case "$option" in
+    --gib) with_gib=1 ;;
+    --native-only) with_wine=0 ;;
+    --no-micro) with_micro=0 ;;
+    --quick) quick=1 ;;
+    *) echo "unknown option: $option (--gib, --native-only, --no-micro, --quick)" >&2; exit 2 ;;
+  esac
+done
+
+packages=(cmake ninja-build g++ libgtest-dev)
+[ $with_micro -eq 0 ] || packages+=(libbenchmark-dev)
+[ $with_wine -eq 0 ] || packages+=(googletest g++-mingw-w64-x86-64-posix wine64)
+ensure_packages "${packages[@]}"
+
+work=$PWD/build/bench-run
+mkdir -p "$work"
+results=$work/results.md
+
+# ------------------------------------------------------------------------ building
+
+echo "== build: release preset (cmdwrap, test_child), reference driver, timing tool"
+cmake --preset release >/dev/null
+cmake --build --preset release -j "$jobs" --target cmdwrap test_child >/dev/null
+c_flags=(-O2 -Wall -Wextra -Werror)
+cc "${c_flags[@]}" -o "$work/reference_driver" bench/reference_driver.c
+cc "${c_flags[@]}" -o "$work/measure" bench/measure.c
+if [ $with_wine -eq 1 ]; then
+  echo "== build: mingw preset (cmdwrap.exe, test_child.exe), reference_driver.exe"
+  cmake --preset mingw >/dev/null
+  cmake --build --preset mingw -j "$jobs" --target cmdwrap test_child >/dev/null
+  x86_64-w64-mingw32-gcc-posix "${c_flags[@]}" -o "$work/reference_driver.exe" bench/reference_driver.c
+fi
+if [ $with_micro -eq 1 ]; then
+  echo "== build: bench preset (micro-benchmarks)"
+  cmake --preset bench >/dev/null
+  cmake --build --preset bench -j "$jobs" --target micro_benchmarks >/dev/null
+fi
+
+# -------------------------------------------------------------- the expected results
+
+mib=1048576
+sizes=(0 $mib $((64 * mib)))
+[ $with_gib -eq 0 ] || sizes+=($((1024 * mib)))
+for size in "${sizes[@]}"; do
+  # What the child writes (fill=<n>: no LF in it, so the result file holds the same bytes), and
+  # what the discarding reader writes: the count.
+  [ -f "$work/expected-$size" ] && [ "$(stat -c %s "$work/expected-$size")" -eq "$size" ] ||
+    "$work/measure" --pattern "$size" "$work/expected-$size"
+  printf '%s' "$size" >"$work/count-$size"
+done
+
+# --------------------------------------------------------------------------- timing
+
+# Runs per row: enough for a stable median on a busy machine, fewer where a run takes long.
+runs_for() {  # <platform> <size>
+  if [ $quick -eq 1 ]; then echo 3; return; fi
+  case "$1:$2" in
+    native:0) echo 41 ;;
+    native:$mib) echo 31 ;;
+    native:$((64 * mib))) echo 15 ;;
+    wine:0|wine:$mib) echo 15 ;;
+    wine:$((64 * mib))) echo 7 ;;
+    *) echo 3 ;;
+  esac
+}
+
+row_label() {
+  case "$1" in
+    0) echo "child does nothing" ;;
+    $mib) echo "1 MiB of output" ;;
+    *) echo "$(($1 / mib)) MiB of output" ;;
+  esac
+}
+
+wine_loader=${ORTO_WINE:-/usr/lib/wine/wine64}
+wine_server=$(dirname "$wine_loader")/wineserver
+
+# The command of one variant: <platform> <variant> <argument file>. Variants:
+#   cmdwrap   the program under test
+#   ref       the reference: 2048-byte reads, buffer grown by 4096 bytes (the same rules)
+#   ref2k     the reference with 2048-byte reads and a doubling buffer (the reads' own cost)
+#   ref64k    the reference with 64 KiB reads and a doubling buffer
+#   raw       the reference discarding 64 KiB reads: the pipe's raw limit
+variant_command() {
+  local platform=$1 variant=$2 args=$3 runner=() suffix="" build=build/release
+  if [ "$platform" = wine ]; then
+    runner=("$wine_loader")
+    suffix=.exe
+    build=build/mingw
+  fi
+  local child=$PWD/$build/tests/child/test_child$suffix
+  case "$variant" in
+    cmdwrap) echo "${runner[*]} $PWD/$build/wrapper/cmdwrap$suffix $child $args" ;;
+    ref) echo "${runner[*]} $work/reference_driver$suffix $child $args" ;;
+    ref2k) echo "${runner[*]} $work/reference_driver$suffix -g double $child $args" ;;
+    ref64k) echo "${runner[*]} $work/reference_driver$suffix -r 65536 -g double $child $args" ;;
+    raw) echo "${runner[*]} $work/reference_driver$suffix -r 65536 -d $child $args" ;;
+  esac
+}
+
+# The variants of a row, in the order they run in each round.
+variants_for() {  # <platform> <size>
+  local list="cmdwrap ref"
+  [ "$2" -eq 0 ] || list="$list ref2k ref64k raw"
+  # The reference with 4096-byte growth copies its whole buffer at every step under wine:
+  # 64 MiB takes a minute, 1 GiB would take hours. It runs once at 64 MiB and not beyond.
+  if [ "$1" = wine ] && [ "$2" -gt $((64 * mib)) ]; then list=${list/ ref / }; fi
+  echo "$list"
+}
+
+# One timed run; appends "<seconds> <peak KiB>" to the variant's sample file.
+timed_run() {  # <platform> <size> <variant>
+  local platform=$1 size=$2 variant=$3 expected text
+  expected=$work/expected-$size
+  [ "$variant" != raw ] || expected=$work/count-$size
+  text="exit=0"
+  [ "$size" -eq 0 ] || text="fill=$size"
+  local args=$work/args-$platform-$variant
+  # shellcheck disable=SC2046  # the command is split on purpose; no path holds a space
+  "$work/measure" "$text"$'\n' "$args" "$expected" $(variant_command "$platform" "$variant" "$args") \
+    >>"$work/samples-$platform-$size-$variant"
+}
+
+median() {  # <file> <column>
+  awk -v c="$2" '{print $c}' "$1" | sort -g |
+    awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2}'
+}
+
+run_platform() {  # <platform>
+  local platform=$1 size variant round runs
+  for size in "${sizes[@]}"; do
+    runs=$(runs_for "$platform" "$size")
+    echo "== $platform: $(row_label "$size"), $runs rounds of: $(variants_for "$platform" "$size")"
+    for variant in cmdwrap ref ref2k ref64k raw; do rm -f "$work/samples-$platform-$size-$variant"; done
+    for ((round = 1; round <= runs; round++)); do
+      for variant in $(variants_for "$platform" "$size"); do
+        if [ "$variant" = ref ] && [ "$platform" = wine ] && [ "$size" -eq $((64 * mib)) ] &&
+            [ "$round" -gt 1 ]; then
+          continue
+        fi
+        timed_run "$platform" "$size" "$variant"
+      done
+    done
+  done
+}
+
+start_wine() {
+  export WINEPREFIX=$work/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  mkdir -p "$WINEPREFIX"
+  "$wine_server" -p
+  # The first run in a new prefix sets it up; its helpers may keep our output open, so none.
+  "$wine_loader" "$PWD/build/mingw/tests/child/test_child.exe" exit=0 >/dev/null 2>&1 </dev/null || true
+}
+
+stop_wine() {
+  [ -n "${WINEPREFIX:-}" ] && "$wine_server" -k 2>/dev/null || true
+}
+trap stop_wine EXIT
+
+# ------------------------------------------------------------------------- reporting
+
+ms() { awk -v s="$1" 'BEGIN {printf "%.1f", s * 1000}'; }
+mib_of() { awk -v k="$1" 'BEGIN {printf "%.1f", k / 1024}'; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.2f", a / b}'; }
+
+# Median wall time and peak memory of every variant of every row, the ratios, and the memory
+# limit (1.05 x output + 4 MiB natively, 1.1 x output + 8 MiB under wine).
+report_platform() {  # <platform>
+  local platform=$1 size variant file
+  echo
+  if [ "$platform" = native ]; then
+    local cpu
+    cpu=$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n 1)
+    echo "### Native ($(uname -sr), $(nproc) cores, $cpu)"
+  else
+    echo "### Under wine ($("$wine_loader" --version 2>/dev/null))"
+  fi
+  echo
+  echo "| Row | Variant | Runs | Median time | cmdwrap / variant | Peak resident | Memory limit |"
+  echo "|---|---|---|---|---|---|---|"
+  for size in "${sizes[@]}"; do
+    local base_time base_rss limit
+    base_time=$(median "$work/samples-$platform-$size-cmdwrap" 1)
+    for variant in cmdwrap ref ref2k ref64k raw; do
+      file=$work/samples-$platform-$size-$variant
+      [ -s "$file" ] || continue
+      local time rss runs description
+      time=$(median "$file" 1)
+      rss=$(median "$file" 2)
+      runs=$(wc -l <"$file")
+      case "$variant" in
+        cmdwrap) description="cmdwrap" ;;
+        ref) description="reference, 2048-byte reads, 4096-byte growth" ;;
+        ref2k) description="reference, 2048-byte reads, doubling growth" ;;
+        ref64k) description="reference, 64 KiB reads, doubling growth" ;;
+        raw) description="raw pipe: 64 KiB reads, discarded" ;;
+      esac
+      limit=""
+      if [ "$variant" = cmdwrap ] && [ "$size" -gt 0 ]; then
+        if [ "$platform" = native ]; then
+          limit=$(awk -v n="$size" 'BEGIN {printf "%.1f MiB", (1.05 * n + 4 * 1048576) / 1048576}')
+        else
+          limit=$(awk -v n="$size" 'BEGIN {printf "%.1f MiB", (1.1 * n + 8 * 1048576) / 1048576}')
+        fi
+      fi
+      local compared
+      compared=$(ratio "$base_time" "$time")
+      # Against the raw pipe the figure that counts is the share of its throughput reached.
+      [ "$variant" != raw ] || compared="$compared (share $(ratio "$time" "$base_time"))"
+      echo "| $(row_label "$size") | $description | $runs | $(ms "$time") ms | $compared | $(mib_of "$rss") MiB | $limit |"
+    done
+  done
+}
+
+# --------------------------------------------------------------------------- running
+
+load_before=$(uptime)
+echo "== load before the runs: $load_before"
+run_platform native
+if [ $with_wine -eq 1 ]; then
+  start_wine
+  run_platform wine
+  stop_wine
+fi
+load_after=$(uptime)
+echo "== load after the runs: $load_after"
+
+{
+  echo "## Whole-process runs, $(date -u '+%Y-%m-%d %H:%M UTC')"
+  echo
+  echo "cmdwrap / variant: cmdwrap's median time divided by the variant's (above 1: cmdwrap is"
+  echo "slower). Share: the part of the raw pipe's throughput that cmdwrap reaches."
+  echo
+  echo "Load before the runs: ${load_before#*load average: }; after: ${load_after#*load average: }."
+  report_platform native
+  [ $with_wine -eq 0 ] || report_platform wine
+} >"$results"
+
+if [ $with_micro -eq 1 ]; then
+  echo "== micro-benchmarks"
+  TMPDIR=$work build/bench/bench/micro_benchmarks --benchmark_repetitions=5 \
+    --benchmark_report_aggregates_only=true --benchmark_min_time=0.2 \
+    --benchmark_out="$work/micro.json" --benchmark_out_format=json | tee "$work/micro.txt"
+  # The medians of the five repetitions, as a table.
+  {
+    echo
+    echo "## Micro-benchmarks (medians of 5 repetitions)"
+    echo
+    echo "| Benchmark | Time | CPU | Rate (G, M: powers of 1024) |"
+    echo "|---|---|---|---|"
+    awk '$1 ~ /_median$/ {
+      name = $1; sub(/_median$/, "", name)
+      rate = ""
+      for (i = 7; i <= NF; ++i) if ($i ~ /_per_second=/) {
+        split($i, kv, "=")
+        rate = kv[2]
+        sub(/\/s$/, $i ~ /^bytes/ ? "B/s" : " items/s", rate)
+      }
+      printf "| %s | %s %s | %s %s | %s |\n", name, $2, $3, $4, $5, rate
+    }' "$work/micro.txt"
+  } >>"$results"
+fi
+echo
+cat "$results"
+echo
+echo "Results: $results"
