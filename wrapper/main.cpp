@@ -20,6 +20,12 @@ namespace {
 
 constexpr int failure_status = -1;
 
+// Ends the process with status. cmdwrap runs on its main thread alone, so the standard exit,
+// which runs the library's clean-ups (the standard streams, the globals), is safe here.
+[[noreturn]] void end_process(int status) {
+  std::exit(status);  // NOLINT(concurrency-mt-unsafe): single-threaded program
+}
+
 // Neither the unit nor the memory stream is destroyed before the process ends: the reference
 // taken on each is never given back. They are kept here, not only on the stack, so that they
 // stay reachable to the end (a leak checker sees them as live).
@@ -43,12 +49,12 @@ struct result_file_closer {
     pt::array_add(child->args, pt::variant(text));
   }
   if (!arguments.opened)
-    std::exit(failure_status);
+    end_process(failure_status);
 
   // Truncates the file: from here on the argument lines are gone from disk.
   std::unique_ptr<std::FILE, result_file_closer> result(pt::open_result_file(argument_file));
   if (!result)
-    std::exit(failure_status);
+    end_process(failure_status);
 
   collected = pt::addref(new pt::outmemory(-1));
   pt::assign_ref(child->output_stream, collected);
@@ -56,7 +62,7 @@ struct result_file_closer {
 
   const std::int32_t code = child->exit_code;
   pt::string text = collected->collected_text();
-  std::exit(pt::write_result_file(
+  end_process(pt::write_result_file(
       result.release(), std::string_view(text.text(), static_cast<std::size_t>(text.length())),
       code));
 }
@@ -65,10 +71,10 @@ struct result_file_closer {
 
 int main(int argc, char** argv) {
   if (argc < 3)
-    std::exit(failure_status);
+    end_process(failure_status);
   try {
     run(argv[1], argv[2]);
   } catch (...) {
-    std::exit(failure_status);
+    end_process(failure_status);
   }
 }
