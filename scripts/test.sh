@@ -2,9 +2,8 @@
 # Builds and runs every test of cmdwrap and ortolib: the layout and static analysis gates
 # first, then natively (debug, the end-to-end tests again with cmdwrap under valgrind, then the
 # address and thread sanitizers), a bounded run of every fuzz target (clang's libFuzzer), the
-# Windows build under wine and the packages. Run as root
-# on a fresh Debian machine it first installs the packages it needs. Exits non-zero if anything
-# fails.
+# Windows build under wine and the packages. Run as root on a fresh Debian machine it first
+# installs the packages it needs. Exits non-zero if anything fails.
 #
 #   scripts/test.sh                 every stage
 #   scripts/test.sh lint            clang-format, clang-tidy and cppcheck only
