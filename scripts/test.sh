@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Builds and runs every test of cmdwrap and ortolib: the layout and static analysis gates
-# first, then natively (debug, then the address and thread sanitizers), a bounded run of every
-# fuzz target (clang's libFuzzer), the Windows build under wine and the packages. Run as root
-# on a fresh Debian machine it first installs the packages it needs. Exits non-zero if anything
-# fails.
+# first, then natively (debug, the end-to-end tests again with cmdwrap under valgrind, then the
+# address and thread sanitizers), a bounded run of every fuzz target (clang's libFuzzer), the
+# Windows build under wine and the packages. Run as root on a fresh Debian machine it first
+# installs the packages it needs. Exits non-zero if anything fails.
 #
 #   scripts/test.sh                 every stage
 #   scripts/test.sh lint            clang-format, clang-tidy and cppcheck only
+#   scripts/test.sh debug valgrind  the native tests, then cmdwrap's runs under memcheck
 #   scripts/test.sh debug mingw     only the named stages
 #   scripts/test.sh package         install, consumer, Debian packages and Windows zip checks
 #   ORTO_FUZZ_SECONDS=300 scripts/test.sh fuzz    a longer run of each fuzz target (default 20)
@@ -20,7 +21,7 @@ source scripts/packaging.sh
 source scripts/lint.sh
 
 stages=("$@")
-[ ${#stages[@]} -gt 0 ] || stages=(lint debug asan tsan fuzz mingw package)
+[ ${#stages[@]} -gt 0 ] || stages=(lint debug valgrind asan tsan fuzz mingw package)
 
 ensure_packages cmake ninja-build g++ libgtest-dev googletest \
   g++-mingw-w64-x86-64-posix wine64 dpkg-dev file
@@ -29,6 +30,10 @@ for stage in "${stages[@]}"; do
   case "$stage" in
     lint) run_lint_stage ;;
     debug|release|asan|tsan) run_native_preset "$stage" ;;
+    valgrind)
+      ensure_packages valgrind
+      run_valgrind_stage debug
+      ;;
     fuzz)
       ensure_packages clang libclang-rt-14-dev
       run_fuzz_preset fuzz "${ORTO_FUZZ_SECONDS:-20}"

@@ -2,7 +2,9 @@
 // argument file (the second) as its arguments, writes the child's output back over that file
 // and ends with the child's exit code, or -1 for any failure of its own.
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string_view>
 
 #include "argument_file.h"
@@ -30,6 +32,12 @@ constexpr int failure_status = -1;
 pt::uexec* child = nullptr;
 pt::outmemory* collected = nullptr;
 
+// Closes the result file when a failure ends the run before the write takes the file over, so
+// that the process leaves nothing open behind it on that path either.
+struct result_file_closer {
+  void operator()(std::FILE* file) const { (void)std::fclose(file); }
+};
+
 [[noreturn]] void run(const char* executable, const char* argument_file) {
   child = pt::addref(new pt::uexec);
   child->path = executable;
@@ -44,8 +52,8 @@ pt::outmemory* collected = nullptr;
     end_process(failure_status);
 
   // Truncates the file: from here on the argument lines are gone from disk.
-  std::FILE* result = pt::open_result_file(argument_file);
-  if (result == nullptr)
+  std::unique_ptr<std::FILE, result_file_closer> result(pt::open_result_file(argument_file));
+  if (!result)
     end_process(failure_status);
 
   collected = pt::addref(new pt::outmemory(-1));
@@ -55,7 +63,8 @@ pt::outmemory* collected = nullptr;
   const std::int32_t code = child->exit_code;
   pt::string text = collected->collected_text();
   end_process(pt::write_result_file(
-      result, std::string_view(text.text(), static_cast<std::size_t>(text.length())), code));
+      result.release(), std::string_view(text.text(), static_cast<std::size_t>(text.length())),
+      code));
 }
 
 }  // namespace

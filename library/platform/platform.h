@@ -226,8 +226,9 @@ extern const char int64_length_modifier[];
 extern const std::uint32_t exit_status_mask;
 
 // Prepares the process for the library; run once at start-up, before any stream exists.
-// POSIX: ignores SIGPIPE, so a write to a pipe without a reader is an error number instead
-// of the end of the process (children get the default disposition back). Windows: nothing.
+// POSIX: ignores SIGPIPE and SIGXFSZ, so a write to a pipe without a reader, or past the
+// file-size limit, is an error number (EPIPE, EFBIG) instead of the end of the process
+// (children get the default dispositions back). Windows: nothing.
 void process_startup();
 
 }  // namespace pt::platform

@@ -17,14 +17,23 @@
 //                   same stdout and stderr, and goes on without waiting for it
 //   close-out       closes its standard output and standard error (the process's own and its
 //                   duplicates), so a reader sees the end of data while the child runs on
+//   remove=<hex>    deletes the file at that path (hex bytes) and writes "removed" LF, or
+//                   "kept" LF when the system refuses (Windows, while the file is open)
+//   replace=<hex>   writes "replacement" into <path>.new and renames that over the path, then
+//                   writes "replaced" LF, or "kept" LF when the system refuses
+//   read-only=<hex> takes the write permission from the file and writes "read-only" LF, or
+//                   "kept" LF when the system refuses
 //
 // Without exit=, the child ends with 0. It writes raw bytes through duplicated standard handles,
 // so nothing is translated. Its own failures end it with codes from 101 up (failure_code).
+#include <algorithm>
 #include <charconv>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -157,6 +166,41 @@ __attribute__((no_sanitize("address", "undefined"))) void crash() {
   *reinterpret_cast<volatile int*>(null_address) = 1;
 }
 
+// What happened to the file that a command changed, for the parent to read.
+void report_change(const std_handles& handles, bool done, std::string_view what) {
+  write_all(handles.output, std::string(done ? what : "kept") + "\n");
+}
+
+bool remove_file(const std::string& path) {
+  std::error_code error;
+  return std::filesystem::remove(path, error);
+}
+
+bool replace_file(const std::string& path) {
+  const std::string replacement = path + ".new";
+  {
+    std::ofstream out(replacement, std::ios::binary);
+    out << "replacement";
+    if (!out.flush())
+      return false;
+  }
+  std::error_code error, ignored;
+  std::filesystem::rename(replacement, path, error);
+  if (error)
+    std::filesystem::remove(replacement, ignored);
+  return !error;
+}
+
+bool make_read_only(const std::string& path) {
+  std::error_code error;
+  std::filesystem::permissions(path,
+                               std::filesystem::perms::owner_write |
+                                   std::filesystem::perms::group_write |
+                                   std::filesystem::perms::others_write,
+                               std::filesystem::perm_options::remove, error);
+  return !error;
+}
+
 }  // namespace
 
 // Let crash and abort reach the parent as signals, and allow the child's abrupt exits.
@@ -197,6 +241,12 @@ int main(int argc, char** argv) {
       start_grandchild(argv[0], value, handles);
     } else if (command == "close-out") {
       close_output(handles);
+    } else if (is("remove=")) {
+      report_change(handles, remove_file(from_hex(value)), "removed");
+    } else if (is("replace=")) {
+      report_change(handles, replace_file(from_hex(value)), "replaced");
+    } else if (is("read-only=")) {
+      report_change(handles, make_read_only(from_hex(value)), "read-only");
     } else {
       fail(unknown_command);
     }

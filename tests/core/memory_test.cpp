@@ -10,6 +10,8 @@
 
 #include "platform/platform.h"
 #include "support/fatal_report.h"
+#include "support/process_limits.h"
+#include "support/sanitizers.h"
 
 // The sanitizers' allocators report a failed allocation themselves, and need minutes to run out
 // of address space; let them return null as the C heap does, at once for blocks above 2 GB.
@@ -175,6 +177,32 @@ TEST(MemoryDeathTest, ExhaustedMemoryIsFatal) {
     GTEST_SKIP() << "address space too slow to exhaust";
   EXPECT_FATAL(for (;;) mem_alloc(0xFFFFFFFF), fatal_out_of_memory,
                "Fatal \\[c0005\\]: Not enough memory");
+}
+
+TEST(MemoryDeathTest, AllocationsBeyondAnAddressSpaceLimitAreFatal) {
+  // Exhaustion within a second on every platform that can limit a process, with blocks of
+  // the sizes the library's buffers take.
+  if (!test::process_limits_supported())
+    GTEST_SKIP() << "this platform sets no address-space limit on a process";
+  if (test::sanitized_build)
+    GTEST_SKIP() << "the sanitizer runtime needs more address space than the limit leaves";
+  const test::process_limits limits{.address_space = std::uint64_t{64} << 20};
+  EXPECT_FATAL(
+      {
+        ASSERT_TRUE(test::limit_this_process(limits));
+        for (;;)
+          std::memset(mem_alloc(1 << 20), 1, 1 << 20);
+      },
+      fatal_out_of_memory, "Fatal \\[c0005\\]: Not enough memory");
+  // A block that keeps growing, as the text of a memory stream does.
+  EXPECT_FATAL(
+      {
+        ASSERT_TRUE(test::limit_this_process(limits));
+        void* block = nullptr;
+        for (std::uint32_t size = 4096;; size += 4096)
+          block = mem_realloc(block, size);
+      },
+      fatal_out_of_memory, "Fatal \\[c0005\\]: Not enough memory");
 }
 
 }  // namespace

@@ -4,9 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
+#include <sstream>
 
 #include "platform/platform.h"
 #include "support/child_run.h"
@@ -22,7 +25,95 @@ platform::handle open_or_fail(const scratch_file& file, platform::file_access ac
   return h;
 }
 
+// The launcher from the environment, read once.
+struct launcher_setting {
+  std::vector<std::string> words;  // empty: no launcher
+  std::string failure_status;      // as given; empty when not set
+  std::string log_folder;          // empty: logs are scratch files
+};
+
+const launcher_setting& launcher() {
+  static const launcher_setting setting = [] {
+    launcher_setting read;
+    // NOLINTNEXTLINE(concurrency-mt-unsafe): read once, before any run
+    if (const char* words = std::getenv("ORTO_CMDWRAP_LAUNCHER")) {
+      std::istringstream split(words);
+      for (std::string word; split >> word;)
+        read.words.push_back(word);
+    }
+    if (const char* status = std::getenv("ORTO_CMDWRAP_LAUNCHER_FAILURE"))
+      read.failure_status = status;
+    if (const char* folder = std::getenv("ORTO_CMDWRAP_LAUNCHER_LOGS"))
+      read.log_folder = folder;
+    return read;
+  }();
+  return setting;
+}
+
+// The log of one run under the launcher: a scratch file, or a file kept in the log folder,
+// open for writing on an inheritable handle that the launcher is given by its number. A
+// handle, not a path: a launcher that opened the file itself would take the lowest free
+// descriptor, and so the standard descriptor a test leaves closed.
+class launcher_log {
+ public:
+  launcher_log() : scratch_("launcher-log") {
+    path_ = scratch_.path();
+    if (!launcher().log_folder.empty()) {
+      std::filesystem::path name = std::filesystem::path(scratch_.path()).filename();
+      path_ = (std::filesystem::path(launcher().log_folder) / name).string() + ".log";
+    }
+    handle_ = platform::file_open(path_.c_str(), platform::file_access::write_truncate);
+    EXPECT_NE(handle_, platform::no_handle) << path_ << ": error " << platform::last_error();
+  }
+  ~launcher_log() { platform::handle_close(handle_); }
+  launcher_log(const launcher_log&) = delete;
+  launcher_log& operator=(const launcher_log&) = delete;
+
+  platform::handle handle() const { return handle_; }
+  std::string read() const {
+    std::ifstream in(path_, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+
+ private:
+  scratch_file scratch_;  // removed with the object; a kept log has another path
+  std::string path_;
+  platform::handle handle_ = platform::no_handle;
+};
+
+// The descriptors that a launcher tracking them (valgrind --track-fds=yes) lists as open at
+// cmdwrap's end and not inherited: each entry is "Open file descriptor <n>: <what>" followed
+// by the stack that opened it, or by "<inherited from parent>".
+std::string descriptors_left_open(const std::string& log) {
+  std::istringstream lines(log);
+  std::string line, left, entry;
+  bool in_entry = false;
+  while (std::getline(lines, line)) {
+    if (line.find("Open file descriptor ") != std::string::npos) {
+      in_entry = true;
+      entry = line + "\n";
+    } else if (in_entry) {
+      in_entry = false;
+      if (line.find("<inherited from parent>") == std::string::npos)
+        left += entry + line + "\n";
+    }
+  }
+  return left;
+}
+
+void check_launcher_log(const std::string& log, std::uint32_t status) {
+  const std::string& failure = launcher().failure_status;
+  if (!failure.empty() && std::to_string(status) == failure)
+    ADD_FAILURE() << "the launcher found faults in cmdwrap (status " << status << "); its log:\n"
+                  << log;
+  std::string left = descriptors_left_open(log);
+  if (!left.empty())
+    ADD_FAILURE() << "cmdwrap ended with descriptors open that it had opened itself:\n" << left;
+}
+
 }  // namespace
+
+bool under_launcher() { return !launcher().words.empty(); }
 
 wrapper_run run_cmdwrap(const std::vector<std::string>& arguments, const wrapper_options& options) {
   wrapper_run result;
@@ -30,27 +121,43 @@ wrapper_run run_cmdwrap(const std::vector<std::string>& arguments, const wrapper
   input.write(options.input);
   platform::handle in = open_or_fail(input, platform::file_access::read);
   platform::handle out = open_or_fail(output, platform::file_access::write_truncate);
-  platform::handle err = options.without_error
-                             ? platform::no_handle
-                             : open_or_fail(error, platform::file_access::write_truncate);
+  platform::handle err = open_or_fail(error, platform::file_access::write_truncate);
 
-  std::string command_line = quote_argument(ORTO_CMDWRAP);
+  std::optional<launcher_log> log;
+  if (under_launcher())
+    log.emplace();
+  std::string application = ORTO_CMDWRAP, command_line;
+  for (std::string word : launcher().words) {
+    if (auto at = word.find("{log-fd}"); at != std::string::npos)
+      word.replace(at, 8, std::to_string(log->handle()));
+    if (command_line.empty())
+      application = word;
+    command_line.append(command_line.empty() ? "" : " ").append(quote_argument(word));
+  }
+  command_line.append(command_line.empty() ? "" : " ").append(quote_argument(ORTO_CMDWRAP));
   for (const std::string& argument : arguments)
     command_line.append(" ").append(quote_argument(argument));
   platform::process_request request;
-  request.application = ORTO_CMDWRAP;
+  request.application = application.c_str();
   request.command_line = command_line.data();
-  request.std_input = in;
-  request.std_output = out;
-  request.std_error = err;
+  request.std_input = options.unusable == standard_handle::input ? platform::unusable_handle : in;
+  request.std_output = options.unusable == standard_handle::output ? platform::unusable_handle
+                                                                   : out;
+  request.std_error = options.unusable == standard_handle::error ? platform::unusable_handle : err;
   platform::process_info started;
-  bool ok = platform::process_start(request, started);
-  platform::os_error start_error = platform::last_error();
+  platform::os_error start_error = 0;
+  const bool limited = options.limits.address_space != 0 || options.limits.file_size != 0;
+  if (limited) {
+    EXPECT_FALSE(under_launcher()) << "process limits would apply to the launcher";
+    start_error = start_limited(request, options.limits, started);
+  } else if (!platform::process_start(request, started)) {
+    start_error = platform::last_error();
+  }
   for (platform::handle h : {in, out, err})
     if (h != platform::no_handle)
       platform::handle_close(h);
-  if (!ok) {
-    ADD_FAILURE() << "cmdwrap did not start, error " << start_error;
+  if (start_error != 0) {
+    ADD_FAILURE() << application << " did not start, error " << start_error;
     return result;
   }
   result.ran = platform::process_wait(started.process, result.status);
@@ -59,6 +166,8 @@ wrapper_run run_cmdwrap(const std::vector<std::string>& arguments, const wrapper
   platform::process_close(started.process);
   result.out = output.read();
   result.err = error.read();
+  if (log)
+    check_launcher_log(log->read(), result.status);
   return result;
 }
 

@@ -1,5 +1,18 @@
 // Running the real cmdwrap from the end-to-end tests: its standard handles on scratch files,
-// its exit status as a parent sees it, and the argument file it works on.
+// its exit status as a parent sees it, and the argument file it works on. The runs can go
+// through a launcher named by the environment, so that the same tests check cmdwrap under a
+// memory checker:
+//
+//   ORTO_CMDWRAP_LAUNCHER          the launcher's absolute path and its options, separated by
+//                                  spaces (none holds a space); "{log-fd}" in an option becomes
+//                                  the number of a handle open on a log file for the run
+//   ORTO_CMDWRAP_LAUNCHER_FAILURE  the exit status by which the launcher reports that it found
+//                                  faults in cmdwrap: such a run fails the test, with the log
+//   ORTO_CMDWRAP_LAUNCHER_LOGS     a folder in which the logs are kept (by default each is
+//                                  removed after its run)
+//
+// A launcher log that lists descriptors cmdwrap opened and left open at its end (valgrind's
+// --track-fds=yes) fails the test as well.
 #pragma once
 
 #include <cstdint>
@@ -7,6 +20,7 @@
 #include <string_view>
 #include <vector>
 
+#include "support/process_limits.h"
 #include "support/scratch_file.h"
 
 namespace pt::test {
@@ -18,15 +32,25 @@ struct wrapper_run {
   std::string err;           // what it wrote to its standard error
 };
 
+enum class standard_handle { none, input, output, error };
+
 struct wrapper_options {
-  std::string input;           // cmdwrap's standard input: a file with these bytes
-  bool without_error = false;  // start it without a standard error handle
+  std::string input;  // cmdwrap's standard input: a file with these bytes
+  // The standard handle cmdwrap is started without: an unusable handle in its place (POSIX: the
+  // descriptor closed; Windows: the null handle, which every use of fails).
+  standard_handle unusable = standard_handle::none;
+  // Limits on cmdwrap's process (and so on its child); none can apply under a launcher.
+  process_limits limits;
 };
 
 // Starts cmdwrap (ORTO_CMDWRAP) with these arguments, each quoted for the C-runtime rules,
-// and waits for it. Records a test failure when it cannot be started or waited for.
+// through the launcher if one is set, and waits for it. Records a test failure when it cannot
+// be started or waited for, or when the launcher reports faults.
 wrapper_run run_cmdwrap(const std::vector<std::string>& arguments,
                         const wrapper_options& options = {});
+
+// True when the runs go through a launcher: much slower runs, and no process limits.
+bool under_launcher();
 
 // The status of a run that ended with code, as visible to the parent (-1 reads as 255 on
 // POSIX).

@@ -1,11 +1,13 @@
 // Files through the platform layer: open modes, reading, writing, seeking and sharing,
-// checked against the standard library's own view of the file.
+// checked against the standard library's own view of the file; a write that meets a full disk.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 
 #include "platform/platform.h"
+#include "support/process_limits.h"
 #include "support/scratch_file.h"
 
 namespace pt::platform {
@@ -126,6 +128,30 @@ TEST(FileHandle, NoHandleAndUnusableHandleFailAsInvalid) {
   EXPECT_EQ(stream_error_number(last_error()), 9);
   EXPECT_FALSE(handle_close(unusable_handle));
   EXPECT_EQ(stream_error_number(last_error()), 9);
+}
+
+using FileHandleDeathTest = testing::Test;
+
+TEST(FileHandleDeathTest, AWritePastTheFileSizeLimitFailsAsOnAFullDiskAndTheProcessLives) {
+  if (!test::process_limits_supported())
+    GTEST_SKIP() << "this platform sets no file-size limit on a process";
+  test::scratch_file file("limited");
+  // In a child of its own, as the limit stays with the process. Without the start-up's
+  // settings SIGXFSZ would end it.
+  EXPECT_EXIT(
+      {
+        process_startup();
+        if (!test::limit_this_process({.file_size = 1024}))
+          std::exit(2);
+        handle h = file_open(file.c_str(), file_access::write_truncate);
+        const std::string bytes(4096, 'x');
+        const bool refused = handle_write(h, bytes.data(), 4096) == -1 &&
+                             stream_error_number(last_error()) == 27;  // EFBIG
+        handle_close(h);
+        std::exit(refused ? 0 : 3);
+      },
+      testing::ExitedWithCode(0), "");
+  EXPECT_EQ(file.read(), std::string(1024, 'x'));  // what fitted stays
 }
 
 }  // namespace

@@ -1,0 +1,153 @@
+// POSIX: process limits through setrlimit, and a child started by fork and exec, so that the
+// limits reach that child alone and not the test process.
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <csignal>
+#include <string>
+#include <vector>
+
+#include "platform/command_line.h"
+#include "support/process_limits.h"
+
+extern char** environ;
+
+namespace pt::test {
+namespace {
+
+struct limit_setting {
+  int resource;
+  rlimit value;
+};
+
+// The setrlimit calls for limits: each soft limit lowered to the request, the hard limit kept
+// (a soft limit above it would be refused). Computed before a fork.
+bool prepare(const process_limits& limits, std::vector<limit_setting>& settings) {
+  for (auto [resource, bytes] : {std::pair<int, std::uint64_t>{RLIMIT_AS, limits.address_space},
+                                 std::pair<int, std::uint64_t>{RLIMIT_FSIZE, limits.file_size}}) {
+    if (bytes == 0)
+      continue;
+    limit_setting setting{resource, {}};
+    if (::getrlimit(resource, &setting.value) != 0)
+      return false;
+    if (setting.value.rlim_max != RLIM_INFINITY && setting.value.rlim_max < bytes)
+      return false;
+    setting.value.rlim_cur = bytes;
+    settings.push_back(setting);
+  }
+  return true;
+}
+
+// Only async-signal-safe calls from here to the exec: the test process may have other threads,
+// and the forked child is a copy of one of them.
+[[noreturn]] void report_and_exit(int report) {
+  int error = errno;
+  (void)::write(report, &error, sizeof error);
+  ::_exit(127);
+}
+
+int descriptor(platform::handle h) { return h < 0 || h > INT_MAX ? -1 : static_cast<int>(h); }
+
+[[noreturn]] void become_child(const platform::process_request& request, char* const* argv,
+                               const limit_setting* settings, std::size_t setting_count,
+                               int report) {
+  for (std::size_t i = 0; i < setting_count; ++i)
+    if (::setrlimit(settings[i].resource, &settings[i].value) != 0)
+      report_and_exit(report);
+
+  // Every source is first copied above the targets (close-on-exec), so that no dup2 overwrites
+  // a source that is still to be placed; a handle that is no descriptor leaves its target closed.
+  const int sources[3] = {descriptor(request.std_input), descriptor(request.std_output),
+                          descriptor(request.std_error)};
+  int copies[3] = {-1, -1, -1};
+  for (int i = 0; i < 3; ++i)
+    if (sources[i] >= 0 && (copies[i] = ::fcntl(sources[i], F_DUPFD_CLOEXEC, 3)) < 0)
+      report_and_exit(report);
+  for (int i = 0; i < 3; ++i) {
+    if (copies[i] < 0)
+      ::close(i);
+    else if (::dup2(copies[i], i) < 0)
+      report_and_exit(report);
+  }
+  // As with process_start, the child holds its standard handles once, not under their old
+  // numbers as well.
+  for (int source : sources)
+    if (source > STDERR_FILENO)
+      ::close(source);
+
+  struct sigaction default_action {};
+  default_action.sa_handler = SIG_DFL;
+  for (int signal_number = 1; signal_number < NSIG; ++signal_number)
+    ::sigaction(signal_number, &default_action, nullptr);  // fails harmlessly for KILL, STOP
+  sigset_t none;
+  sigemptyset(&none);
+  ::sigprocmask(SIG_SETMASK, &none, nullptr);
+
+  ::execve(argv[0], argv, environ);
+  report_and_exit(report);
+}
+
+}  // namespace
+
+bool process_limits_supported() { return true; }
+
+bool limit_this_process(const process_limits& limits) {
+  std::vector<limit_setting> settings;
+  if (!prepare(limits, settings))
+    return false;
+  for (const limit_setting& setting : settings)
+    if (::setrlimit(setting.resource, &setting.value) != 0)
+      return false;
+  return true;
+}
+
+platform::os_error start_limited(const platform::process_request& request,
+                                 const process_limits& limits, platform::process_info& started) {
+  std::vector<std::string> arguments = platform::command_line_split(request.command_line);
+  if (arguments.empty())
+    arguments.emplace_back();
+  arguments.front() = request.application;
+  std::vector<char*> argv;
+  for (std::string& argument : arguments)
+    argv.push_back(argument.data());
+  argv.push_back(nullptr);
+  std::vector<limit_setting> settings;
+  if (!prepare(limits, settings))
+    return EINVAL;
+
+  // The child writes its errno here when it fails before or at its exec; the pipe closes
+  // itself at a successful exec, so the parent then reads the end of data.
+  int report[2];
+  if (::pipe2(report, O_CLOEXEC) != 0)
+    return static_cast<platform::os_error>(errno);
+  const pid_t pid = ::fork();
+  if (pid == 0)
+    become_child(request, argv.data(), settings.data(), settings.size(), report[1]);
+  const int fork_error = errno;
+  ::close(report[1]);
+  if (pid < 0) {
+    ::close(report[0]);
+    return static_cast<platform::os_error>(fork_error);
+  }
+  int child_error = 0;
+  ssize_t got;
+  while ((got = ::read(report[0], &child_error, sizeof child_error)) < 0 && errno == EINTR) {
+  }
+  ::close(report[0]);
+  if (got == static_cast<ssize_t>(sizeof child_error)) {
+    int status;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    return static_cast<platform::os_error>(child_error);
+  }
+  started.process = pid;
+  started.thread = platform::no_handle;
+  started.process_id = static_cast<std::uint32_t>(pid);
+  return 0;
+}
+
+}  // namespace pt::test

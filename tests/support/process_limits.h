@@ -1,0 +1,35 @@
+// Limits that tests put on a process to provoke faults the library must survive: too little
+// address space, and a file-size limit that makes a write fail as on a full disk.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/platform.h"
+
+namespace pt::test {
+
+struct process_limits {
+  std::uint64_t address_space = 0;  // bytes of virtual address space; 0 for no limit
+  std::uint64_t file_size = 0;      // the largest file the process may write; 0 for no limit
+};
+
+// True where the OS lets a process be limited so (POSIX: setrlimit). The Windows
+// implementation supports neither limit; tests skip there.
+bool process_limits_supported();
+
+// Limits the calling process for the rest of its life (for death tests). False, with
+// nothing changed, where not supported or when the OS refuses.
+bool limit_this_process(const process_limits& limits);
+
+// Starts a child as platform::process_start does (argv split by the C-runtime rules, argv[0]
+// the application, the three standard handles placed, a standard handle that is not a
+// descriptor left closed, every other inheritable handle passed on, every signal at its
+// default disposition) with the limits applied to the child alone. So on POSIX a write past
+// the file-size limit raises SIGXFSZ, whose default ends the child unless the child ignores
+// it itself. The child is waited for and released with platform::process_wait and
+// process_close. Returns 0 when started, otherwise the OS error of the failure (that of the
+// child's exec included); where not supported, an error without starting anything.
+platform::os_error start_limited(const platform::process_request& request,
+                                 const process_limits& limits, platform::process_info& started);
+
+}  // namespace pt::test

@@ -1,0 +1,18 @@
+// Windows: no process limits for the tests. A job object could cap a process's memory, but
+// wine does not enforce it and there is no file-size limit; the tests that need one skip.
+#include <windows.h>
+
+#include "support/process_limits.h"
+
+namespace pt::test {
+
+bool process_limits_supported() { return false; }
+
+bool limit_this_process(const process_limits&) { return false; }
+
+platform::os_error start_limited(const platform::process_request&, const process_limits&,
+                                 platform::process_info&) {
+  return ERROR_NOT_SUPPORTED;
+}
+
+}  // namespace pt::test
