@@ -207,16 +207,6 @@ std::string child_copy::read() const {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-std::string hex(std::string_view bytes) {
-  static constexpr char digits[] = "0123456789abcdef";
-  std::string text;
-  for (unsigned char byte : bytes) {
-    text += digits[byte >> 4];
-    text += digits[byte & 15];
-  }
-  return text;
-}
-
 std::string with_crlf(std::string_view text) {
   std::string bytes;
   for (char c : text) {

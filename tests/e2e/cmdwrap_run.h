@@ -20,6 +20,7 @@
 #include <string_view>
 #include <vector>
 
+#include "support/child_run.h"
 #include "support/process_limits.h"
 #include "support/scratch_file.h"
 
@@ -83,9 +84,6 @@ class child_copy {
   scratch_file folder_;
   std::string path_;
 };
-
-// Lowercase hex of bytes, as the helper child reads and prints them.
-std::string hex(std::string_view bytes);
 
 // Every LF as CR LF, as the result file stores text.
 std::string with_crlf(std::string_view text);

@@ -208,15 +208,5 @@ TEST(ExitStatus, ExceptionCodesAndMinusOneFromTheChildItself) {
   EXPECT_EQ(result.file, "");
 }
 
-TEST(ExitStatus, AFailedErrorReportReachesTheEntryAndLeavesTheFileEmpty) {
-  // Without a standard error handle the "Error: " line itself fails.
-  scratch_file missing("no-such-program");
-  wrapper_options options;
-  options.unusable = standard_handle::error;
-  auto result = run_child_through_wrapper("hex-args\nx\n", options, missing.path());
-  EXPECT_EQ(result.run.status, failed);
-  EXPECT_EQ(result.file, "");
-}
-
 }  // namespace
 }  // namespace pt::test

@@ -16,18 +16,14 @@ namespace {
 
 bool on_windows() { return unusable_handle == 0; }
 
+using test::hex;
+
 std::string hex_lines(const std::vector<std::string>& arguments) {
-  static constexpr char digits[] = "0123456789abcdef";
   std::string lines;
-  for (const std::string& argument : arguments) {
-    for (unsigned char byte : argument)
-      lines += {digits[byte >> 4], digits[byte & 15]};
-    lines += '\n';
-  }
+  for (const std::string& argument : arguments)
+    lines += hex(argument) + '\n';
   return lines;
 }
-
-std::string hex(const std::string& bytes) { return hex_lines({bytes}).substr(0, bytes.size() * 2); }
 
 TEST(ProcessStart, QuotedArgumentsArriveExactly) {
   std::string high_bytes;

@@ -5,6 +5,16 @@
 
 namespace pt::test {
 
+std::string hex(std::string_view bytes) {
+  static constexpr char digits[] = "0123456789abcdef";
+  std::string text;
+  for (unsigned char byte : bytes) {
+    text += digits[byte >> 4];
+    text += digits[byte & 15];
+  }
+  return text;
+}
+
 std::string quote_argument(std::string_view argument) {
   std::string quoted = "\"";
   std::size_t backslashes = 0;

@@ -11,6 +11,9 @@
 
 namespace pt::test {
 
+// Lowercase hex of bytes, as the helper child reads its commands and prints its arguments.
+std::string hex(std::string_view bytes);
+
 // One argument quoted so that the C-runtime rules read it back unchanged:
 //   a b    -> "a b"        a"b -> "a\"b"        a\"  -> "a\\\""        a\ -> "a\\"
 std::string quote_argument(std::string_view argument);

@@ -25,17 +25,8 @@ namespace pt {
 namespace {
 
 using test::captured_std_error;
+using test::hex;
 using test::scratch_file;
-
-std::string hex(std::string_view bytes) {
-  static constexpr char digits[] = "0123456789abcdef";
-  std::string text;
-  for (unsigned char byte : bytes) {
-    text += digits[byte >> 4];
-    text += digits[byte & 15];
-  }
-  return text;
-}
 
 std::string text_of(const string& s) {
   return std::string(s.text(), static_cast<std::size_t>(s.length()));
