@@ -16,6 +16,7 @@
 #include "streams/outmemory.h"
 #include "units/uexec.h"
 
+namespace cmdwrap {
 namespace {
 
 constexpr int failure_status = -1;
@@ -42,17 +43,17 @@ struct result_file_closer {
   child = pt::addref(new pt::uexec);
   child->path = executable;
 
-  pt::argument_lines arguments = pt::read_argument_lines(argument_file);
+  argument_lines arguments = read_argument_lines(argument_file);
+  if (!arguments.opened)
+    end_process(failure_status);
   for (const std::string& line : arguments.lines) {
-    std::string token = pt::make_argument_token(line);
+    std::string token = make_argument_token(line);
     pt::string text(token.data(), static_cast<std::int32_t>(token.size()));
     pt::array_add(child->args, pt::variant(text));
   }
-  if (!arguments.opened)
-    end_process(failure_status);
 
   // Truncates the file: from here on the argument lines are gone from disk.
-  std::unique_ptr<std::FILE, result_file_closer> result(pt::open_result_file(argument_file));
+  std::unique_ptr<std::FILE, result_file_closer> result(open_result_file(argument_file));
   if (!result)
     end_process(failure_status);
 
@@ -62,19 +63,20 @@ struct result_file_closer {
 
   const std::int32_t code = child->exit_code;
   pt::string text = collected->collected_text();
-  end_process(pt::write_result_file(
+  end_process(write_result_file(
       result.release(), std::string_view(text.text(), static_cast<std::size_t>(text.length())),
       code));
 }
 
 }  // namespace
+}  // namespace cmdwrap
 
 int main(int argc, char** argv) {
   if (argc < 3)
-    end_process(failure_status);
+    cmdwrap::end_process(cmdwrap::failure_status);
   try {
-    run(argv[1], argv[2]);
+    cmdwrap::run(argv[1], argv[2]);
   } catch (...) {
-    end_process(failure_status);
+    cmdwrap::end_process(cmdwrap::failure_status);
   }
 }

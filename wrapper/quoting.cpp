@@ -1,7 +1,7 @@
 // Escaping of argument lines for the Windows C-runtime command-line rules.
 #include "quoting.h"
 
-namespace pt {
+namespace cmdwrap {
 
 std::string escape_argument(std::string_view line) {
   std::string escaped;
@@ -40,4 +40,4 @@ std::string make_argument_token(std::string_view line) {
   return token;
 }
 
-}  // namespace pt
+}  // namespace cmdwrap

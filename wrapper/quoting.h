@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-namespace pt {
+namespace cmdwrap {
 
 // Escapes a line for use between double quotes. Works on bytes: 0x5C is a backslash and 0x22 a
 // double quote wherever they stand; every other byte (tabs, CR, 0x80..0xFF) is copied as is.
@@ -36,4 +36,4 @@ std::string escape_argument(std::string_view line);
 //   <NUL>x          ""                 (an empty argument)
 std::string make_argument_token(std::string_view line);
 
-}  // namespace pt
+}  // namespace cmdwrap

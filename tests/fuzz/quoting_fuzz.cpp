@@ -20,7 +20,7 @@ std::string cut_at_nul(std::string_view line) {
 
 void check_round_trip(const std::string& program_on_line, const std::string& program,
                       std::string_view line) {
-  const std::string command_line = program_on_line + " " + pt::make_argument_token(line);
+  const std::string command_line = program_on_line + " " + cmdwrap::make_argument_token(line);
   const std::vector<std::string> arguments = pt::platform::command_line_split(command_line.c_str());
   check(arguments.size() == 2, "the token reads back as exactly one argument");
   check(arguments[0] == program, "the program path is unchanged");
@@ -38,7 +38,7 @@ void check_several(const std::string& program, std::string_view input) {
       end = input.size();
     lines.push_back(input.substr(start, end - start));
     command_line += ' ';
-    command_line += pt::make_argument_token(lines.back());
+    command_line += cmdwrap::make_argument_token(lines.back());
     start = end + 1;
   }
   const std::vector<std::string> arguments = pt::platform::command_line_split(command_line.c_str());
@@ -54,7 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   // The token is the escaped line between quotes; with no NUL nothing is cut.
   if (line.find('\0') == std::string_view::npos)
-    check(pt::make_argument_token(line) == "\"" + pt::escape_argument(line) + "\"",
+    check(cmdwrap::make_argument_token(line) == "\"" + cmdwrap::escape_argument(line) + "\"",
           "the token is the escaped line in quotes");
 
   check_round_trip(R"(C:\path\prog.exe)", R"(C:\path\prog.exe)", line);

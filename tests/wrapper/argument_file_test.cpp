@@ -10,7 +10,7 @@
 #include <filesystem>
 #include <random>
 
-namespace pt {
+namespace cmdwrap {
 namespace {
 
 using namespace std::string_literals;
@@ -27,7 +27,7 @@ void PrintTo(const lines_row& row, std::ostream* out) { *out << row.name; }
 class ArgumentLines : public testing::TestWithParam<lines_row> {};
 
 TEST_P(ArgumentLines, TranslatesAndSplits) {
-  test::temp_file file;
+  pt::test::temp_file file;
   file.write(GetParam().bytes);
   const argument_lines read = read_argument_lines(file.path());
   EXPECT_TRUE(read.opened);
@@ -59,7 +59,7 @@ INSTANTIATE_TEST_SUITE_P(
 // clang-format on
 
 TEST(ReadArgumentLines, MissingFileIsNotOpened) {
-  test::temp_file file;  // never created
+  pt::test::temp_file file;  // never created
   const argument_lines read = read_argument_lines(file.path());
   EXPECT_FALSE(read.opened);
   EXPECT_TRUE(read.lines.empty());
@@ -113,7 +113,7 @@ TEST(ReadArgumentLines, LargeFileMatchesTheReferenceRules) {
     else
       bytes += static_cast<char>('a' + choice);
   }
-  test::temp_file file;
+  pt::test::temp_file file;
   file.write(bytes);
   const argument_lines read = read_argument_lines(file.path());
   ASSERT_TRUE(read.opened);
@@ -124,7 +124,7 @@ TEST(ReadArgumentLines, LargeFileMatchesTheReferenceRules) {
 }
 
 TEST(ReadArgumentLines, ReadsWhileAnotherHandleHoldsTheFileForReadAndWrite) {
-  test::temp_file file;
+  pt::test::temp_file file;
   file.write("one\r\ntwo words\r\n");
   std::FILE* other = std::fopen(file.path(), "r+b");
   ASSERT_NE(other, nullptr);
@@ -135,4 +135,4 @@ TEST(ReadArgumentLines, ReadsWhileAnotherHandleHoldsTheFileForReadAndWrite) {
 }
 
 }  // namespace
-}  // namespace pt
+}  // namespace cmdwrap

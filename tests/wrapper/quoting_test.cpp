@@ -8,7 +8,7 @@
 
 #include <random>
 
-namespace pt {
+namespace cmdwrap {
 namespace {
 
 using namespace std::string_literals;
@@ -34,7 +34,7 @@ TEST_P(ArgumentToken, MatchesTheTable) {
 TEST_P(ArgumentToken, ReadsBackAsTheLine) {
   const std::string line = GetParam().line.substr(0, GetParam().line.find('\0'));
   const std::string command_line = "prog " + make_argument_token(GetParam().line);
-  EXPECT_EQ(platform::command_line_split(command_line.c_str()),
+  EXPECT_EQ(pt::platform::command_line_split(command_line.c_str()),
             (std::vector<std::string>{"prog", line}));
 }
 
@@ -101,7 +101,7 @@ TEST(EscapeArgument, EveryRandomLineReadsBackExactly) {
   for (int i = 0; i < 4000; ++i) {
     const std::string line = random_line(random);
     const std::string command_line = "path \"" + escape_argument(line) + "\"";
-    const auto split = platform::command_line_split(command_line.c_str());
+    const auto split = pt::platform::command_line_split(command_line.c_str());
     ASSERT_EQ(split, (std::vector<std::string>{"path", line})) << "command line: " << command_line;
   }
 }
@@ -115,10 +115,10 @@ TEST(EscapeArgument, RandomTokensJoinedIntoOneCommandLineStaySeparate) {
       expected.push_back(random_line(random));
       command_line += ' ' + make_argument_token(expected.back());
     }
-    ASSERT_EQ(platform::command_line_split(command_line.c_str()), expected)
+    ASSERT_EQ(pt::platform::command_line_split(command_line.c_str()), expected)
         << "command line: " << command_line;
   }
 }
 
 }  // namespace
-}  // namespace pt
+}  // namespace cmdwrap

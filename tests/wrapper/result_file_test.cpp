@@ -12,7 +12,7 @@
 #include <filesystem>
 #include <random>
 
-namespace pt {
+namespace cmdwrap {
 namespace {
 
 using namespace std::string_literals;
@@ -30,7 +30,7 @@ void PrintTo(const result_row& row, std::ostream* out) { *out << row.name; }
 class ResultFile : public testing::TestWithParam<result_row> {};
 
 TEST_P(ResultFile, WritesTextAndNote) {
-  test::temp_file file;
+  pt::test::temp_file file;
   file.write("the argument lines\r\n");
   std::FILE* result = open_result_file(file.path());
   ASSERT_NE(result, nullptr);
@@ -63,7 +63,7 @@ INSTANTIATE_TEST_SUITE_P(
 // clang-format on
 
 TEST(OpenResultFile, TruncatesAnExistingFileAndCreatesAMissingOne) {
-  test::temp_file existing;
+  pt::test::temp_file existing;
   existing.write("one\ntwo\n");
   std::FILE* file = open_result_file(existing.path());
   ASSERT_NE(file, nullptr);
@@ -71,7 +71,7 @@ TEST(OpenResultFile, TruncatesAnExistingFileAndCreatesAMissingOne) {
   EXPECT_EQ(write_result_file(file, "", 0), 0);
   EXPECT_EQ(existing.read(), "");
 
-  test::temp_file missing;
+  pt::test::temp_file missing;
   file = open_result_file(missing.path());
   ASSERT_NE(file, nullptr);
   EXPECT_EQ(write_result_file(file, "new\n", 0), 0);
@@ -121,7 +121,7 @@ TEST(WriteResultFile, LargeOutputIsTranslatedByteForByte) {
   output.append(300000, '\n');
   output += "end";
 
-  test::temp_file file;
+  pt::test::temp_file file;
   std::FILE* result = open_result_file(file.path());
   ASSERT_NE(result, nullptr);
   EXPECT_EQ(write_result_file(result, output, 0xC00000FD), -1);
@@ -135,7 +135,7 @@ TEST(WriteResultFile, LargeOutputIsTranslatedByteForByte) {
 
 TEST(WriteResultFile, FailedWriteGivesMinusOne) {
   // A stream open only for reading refuses every write.
-  test::temp_file file;
+  pt::test::temp_file file;
   file.write("keep");
   for (std::uint32_t status : {0u, 5u, 0xC0000005u}) {
     std::FILE* read_only = std::fopen(file.path(), "rb");
@@ -174,7 +174,7 @@ TEST(WriteResultFile, WriteFailureThatShowsOnlyAtFlushGivesMinusOne) {
 }
 
 TEST(WriteResultFile, WritesWhileAnotherHandleHoldsTheFileForReadAndWrite) {
-  test::temp_file file;
+  pt::test::temp_file file;
   file.write("first\r\nsecond\r\n");
   std::FILE* other = std::fopen(file.path(), "r+b");
   ASSERT_NE(other, nullptr);
@@ -195,4 +195,4 @@ TEST(WriteResultFile, WritesWhileAnotherHandleHoldsTheFileForReadAndWrite) {
 }
 
 }  // namespace
-}  // namespace pt
+}  // namespace cmdwrap
