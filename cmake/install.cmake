@@ -6,6 +6,7 @@ include(CMakePackageConfigHelpers)
 set(ORTO_RELEASE_DATE 2026-12-08)
 
 set(ORTO_INCLUDE_DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/ortolib)
+set(ORTO_INCLUDE_DIRECTORY ${CMAKE_INSTALL_INCLUDEDIR})
 set(ORTO_PACKAGE_DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/ortolib)
 
 # The program, its manual page and its documents: the "runtime" component (the cmdwrap package).
@@ -22,17 +23,15 @@ install(TARGETS ortolib ortolib_program EXPORT ortolib_targets
 install(FILES ${ORTO_PROGRAM_SOURCES}
   DESTINATION ${ORTO_PROGRAM_SOURCE_DESTINATION} COMPONENT development)
 
-# Public headers keep their folders, because the library's own includes are written
-# "core/string.h". Whole folders are copied at install time, so new headers need no entry here.
-# Of the platform layer only the interface is public; the backends' headers stay private.
-foreach(folder core streams units)
-  install(DIRECTORY ${PROJECT_SOURCE_DIR}/library/${folder}
-    DESTINATION ${ORTO_INCLUDE_DESTINATION} COMPONENT development OPTIONAL
-    FILES_MATCHING PATTERN "*.h")
-endforeach()
-file(GLOB ORTO_PLATFORM_HEADERS CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/library/platform/*.h)
-install(FILES ${ORTO_PLATFORM_HEADERS}
-  DESTINATION ${ORTO_INCLUDE_DESTINATION}/platform COMPONENT development)
+# The public headers, under the library's own name as they sit in the source tree: users and
+# the library itself include "ortolib/core/string.h", so no header of a user's project can
+# stand in for one of them. Whole folders are copied at install time, so new headers need no
+# entry here; the platform backends' headers stay private.
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/library/ortolib/
+  DESTINATION ${ORTO_INCLUDE_DESTINATION} COMPONENT development
+  FILES_MATCHING PATTERN "*.h"
+  PATTERN "posix" EXCLUDE
+  PATTERN "win32" EXCLUDE)
 install(FILES ${ORTO_GENERATED_DIR}/ortolib/version.h
   DESTINATION ${ORTO_INCLUDE_DESTINATION} COMPONENT development)
 
@@ -48,7 +47,7 @@ install(EXPORT ortolib_targets NAMESPACE ortolib:: FILE ortolibTargets.cmake
 configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/ortolibConfig.cmake.in
   ${ORTO_GENERATED_DIR}/ortolibConfig.cmake
   INSTALL_DESTINATION ${ORTO_PACKAGE_DESTINATION}
-  PATH_VARS ORTO_INCLUDE_DESTINATION)
+  PATH_VARS ORTO_INCLUDE_DIRECTORY)
 # A newer minor version keeps what an older one offered; a new major version may not.
 write_basic_package_version_file(${ORTO_GENERATED_DIR}/ortolibConfigVersion.cmake
   COMPATIBILITY SameMajorVersion)

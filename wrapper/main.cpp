@@ -8,13 +8,13 @@
 #include <string_view>
 
 #include "argument_file.h"
-#include "core/component.h"
-#include "core/string.h"
-#include "core/variant.h"
+#include "ortolib/core/component.h"
+#include "ortolib/core/string.h"
+#include "ortolib/core/variant.h"
+#include "ortolib/streams/outmemory.h"
+#include "ortolib/units/uexec.h"
 #include "quoting.h"
 #include "result_file.h"
-#include "streams/outmemory.h"
-#include "units/uexec.h"
 
 namespace cmdwrap {
 namespace {

@@ -9,9 +9,9 @@
 #include <string>
 #include <string_view>
 
-#include "core/memory.h"
+#include "ortolib/core/memory.h"
+#include "ortolib/streams/outmemory.h"
 #include "result_file.h"
-#include "streams/outmemory.h"
 
 namespace {
 

@@ -3,9 +3,9 @@
 // and keeps its exit code.
 #include "process_unit.h"
 
-#include "core/variant.h"
-#include "streams/outmemory.h"
-#include "units/uexec.h"
+#include "ortolib/core/variant.h"
+#include "ortolib/streams/outmemory.h"
+#include "ortolib/units/uexec.h"
 
 namespace example {
 

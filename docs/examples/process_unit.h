@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <initializer_list>
 
-#include "core/string.h"
+#include "ortolib/core/string.h"
 
 namespace example {
 

@@ -38,7 +38,7 @@
 #include <string_view>
 #include <thread>
 
-#include "platform/platform.h"
+#include "ortolib/platform/platform.h"
 
 namespace {
 

@@ -1,15 +1,15 @@
 // The library's globals are built before, and taken down after, the static objects of any
 // translation unit that includes their headers.
-#include "core/startup.h"
+#include "ortolib/core/startup.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstdlib>
 
-#include "core/format_flags.h"
-#include "core/string.h"
-#include "core/variant.h"
+#include "ortolib/core/format_flags.h"
+#include "ortolib/core/string.h"
+#include "ortolib/core/variant.h"
 
 namespace pt {
 namespace {

@@ -5,14 +5,14 @@
 #include <cstring>
 #include <string>
 
-#include "core/exception.h"
-#include "core/fatal.h"
 #include "examples/fatal_report.h"
 #include "examples/process_unit.h"
 #include "examples/streams.h"
 #include "examples/strings.h"
 #include "examples/units.h"
 #include "examples/variants.h"
+#include "ortolib/core/exception.h"
+#include "ortolib/core/fatal.h"
 #include "support/exit_status.h"
 #include "support/scratch_file.h"
 #include "units/captured_log.h"

@@ -11,7 +11,7 @@
 #include <optional>
 #include <sstream>
 
-#include "platform/platform.h"
+#include "ortolib/platform/platform.h"
 #include "support/child_run.h"
 #include "support/exit_status.h"
 

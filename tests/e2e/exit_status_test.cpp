@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "cmdwrap_run.h"
-#include "platform/platform.h"
+#include "ortolib/platform/platform.h"
 #include "support/child_run.h"
 #include "support/scratch_file.h"
 

@@ -8,8 +8,8 @@
 #include <string>
 
 #include "cmdwrap_run.h"
-#include "core/fatal.h"
-#include "platform/platform.h"
+#include "ortolib/core/fatal.h"
+#include "ortolib/platform/platform.h"
 #include "support/exit_status.h"
 #include "support/open_handles.h"
 #include "support/process_limits.h"

@@ -11,11 +11,11 @@
 #include <string>
 #include <vector>
 
-#include "core/string.h"
 #include "fuzz/fuzz_input.h"
-#include "platform/platform.h"
-#include "streams/format.h"
-#include "streams/outmemory.h"
+#include "ortolib/core/string.h"
+#include "ortolib/platform/platform.h"
+#include "ortolib/streams/format.h"
+#include "ortolib/streams/outmemory.h"
 
 namespace {
 

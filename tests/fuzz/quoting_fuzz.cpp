@@ -4,7 +4,7 @@
 #include "quoting.h"
 
 #include "fuzz/fuzz_input.h"
-#include "platform/command_line.h"
+#include "ortolib/platform/command_line.h"
 
 #include <string>
 #include <string_view>

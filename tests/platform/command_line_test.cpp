@@ -1,5 +1,5 @@
 // The C-runtime command-line splitter, row by row.
-#include "platform/command_line.h"
+#include "ortolib/platform/command_line.h"
 
 #include <gtest/gtest.h>
 

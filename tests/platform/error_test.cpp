@@ -4,7 +4,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/platform.h"
+#include "ortolib/platform/platform.h"
 #include "support/scratch_file.h"
 
 namespace pt::platform {

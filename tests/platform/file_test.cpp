@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <string>
 
-#include "platform/platform.h"
+#include "ortolib/platform/platform.h"
 #include "support/process_limits.h"
 #include "support/scratch_file.h"
 

@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-#include "platform/platform.h"
+#include "ortolib/platform/platform.h"
 
 namespace pt::platform {
 namespace {

@@ -4,7 +4,7 @@
 #include <string>
 #include <thread>
 
-#include "platform/platform.h"
+#include "ortolib/platform/platform.h"
 #include "support/child_run.h"
 
 namespace pt::platform {

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/command_line.h"
-#include "platform/platform.h"
+#include "ortolib/platform/command_line.h"
+#include "ortolib/platform/platform.h"
 #include "support/child_run.h"
 #include "support/scratch_file.h"
 

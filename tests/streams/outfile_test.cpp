@@ -1,5 +1,5 @@
 // Output to real files: truncation, appending, sharing, flushing, and attached handles.
-#include "streams/outfile.h"
+#include "ortolib/streams/outfile.h"
 
 #include <gtest/gtest.h>
 
@@ -7,9 +7,9 @@
 #include <fstream>
 #include <string>
 
-#include "platform/platform.h"
-#include "streams/estream.h"
-#include "streams/infile.h"
+#include "ortolib/platform/platform.h"
+#include "ortolib/streams/estream.h"
+#include "ortolib/streams/infile.h"
 #include "support/child_run.h"
 #include "support/scratch_file.h"
 #include "test_streams.h"

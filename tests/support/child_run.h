@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/platform.h"
+#include "ortolib/platform/platform.h"
 
 namespace pt::test {
 

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "streams/standard_streams.h"
+#include "ortolib/streams/standard_streams.h"
 
 namespace pt::test {
 

@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "platform/platform.h"
-#include "streams/logfile.h"
+#include "ortolib/platform/platform.h"
+#include "ortolib/streams/logfile.h"
 #include "support/scratch_file.h"
 
 namespace pt::test {

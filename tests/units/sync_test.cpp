@@ -4,9 +4,9 @@
 #include <stdexcept>
 #include <thread>
 
+#include "ortolib/units/critsec.h"
+#include "ortolib/units/timedsem.h"
 #include "support/fatal_report.h"
-#include "units/critsec.h"
-#include "units/timedsem.h"
 
 namespace pt {
 namespace {

@@ -1,7 +1,7 @@
 // The process unit with the helper child: the command line, output through the pipe and the
 // copy loop, exit codes, start failures, streams with their own OS handles, the input pipe,
 // background mode and a failing destination.
-#include "units/uexec.h"
+#include "ortolib/units/uexec.h"
 
 #include <gtest/gtest.h>
 
@@ -12,12 +12,12 @@
 #include <vector>
 
 #include "captured_log.h"
-#include "core/exception.h"
-#include "platform/command_line.h"
-#include "streams/infile.h"
-#include "streams/outfile.h"
-#include "streams/outmemory.h"
-#include "streams/standard_streams.h"
+#include "ortolib/core/exception.h"
+#include "ortolib/platform/command_line.h"
+#include "ortolib/streams/infile.h"
+#include "ortolib/streams/outfile.h"
+#include "ortolib/streams/outmemory.h"
+#include "ortolib/streams/standard_streams.h"
 #include "support/child_run.h"
 #include "support/scratch_file.h"
 

@@ -2,7 +2,7 @@
 // command-line parser for random lines.
 #include "quoting.h"
 
-#include "platform/command_line.h"
+#include "ortolib/platform/command_line.h"
 
 #include <gtest/gtest.h>
 

@@ -2,9 +2,9 @@
 // and number texts, then its own arguments, one per line, for the package checks to compare.
 #include <cstdio>
 
-#include "core/number_text.h"
-#include "core/string.h"
-#include "ortolib/version.h"
+#include <ortolib/core/number_text.h>
+#include <ortolib/core/string.h>
+#include <ortolib/version.h>
 
 int main(int argc, char** argv) {
   pt::string line = "ortolib ";

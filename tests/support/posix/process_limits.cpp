@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/command_line.h"
+#include "ortolib/platform/command_line.h"
 #include "support/process_limits.h"
 
 extern char** environ;
