@@ -1,5 +1,7 @@
-# The lint stage of scripts/test.sh: the layout check (clang-format) on every C++ file, and the
-# static analysers (clang-tidy, cppcheck) on the library and the wrapper. Any finding fails it.
+# The lint stage of scripts/test.sh: the layering check (scripts/check_layers.sh: includes only
+# downward, OS headers only in the platform backends), the layout check (clang-format) on every
+# C++ file, and the static analysers (clang-tidy, cppcheck) on the library and the wrapper. Any
+# finding fails it.
 
 # Every C++ source and header of the project, the examples in docs/ too; no build folder.
 lint_all_sources() {
@@ -52,6 +54,9 @@ lint_cppcheck() {
 run_lint_stage() {
   local start=$SECONDS failed=0
   ensure_packages clang-tidy clang-format cppcheck
+
+  echo "== lint: layers (includes only downward, OS headers only in the backends)"
+  scripts/check_layers.sh || failed=1
 
   echo "== lint: layout (clang-format)"
   lint_all_sources | xargs clang-format --dry-run --Werror || failed=1

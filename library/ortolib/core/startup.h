@@ -4,7 +4,8 @@
 // The first of them to be constructed builds all globals, in one fixed order, before any static
 // object that comes after the include; the last to be destroyed takes them down in reverse,
 // after every such object. The order depends neither on link order nor on which unit is
-// initialised first.
+// initialised first. The list itself, which defines this class, is startup/startup_list.cpp:
+// it builds the standard streams as well, so it sits above them.
 #pragma once
 
 namespace pt {

@@ -8,8 +8,8 @@
 
 #include "ortolib/core/charset.h"
 #include "ortolib/core/datetime.h"
-#include "ortolib/core/format_flags.h"
 #include "ortolib/platform/platform.h"
+#include "ortolib/streams/format_flags.h"
 #include "ortolib/streams/outstm.h"
 
 namespace pt {

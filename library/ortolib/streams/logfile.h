@@ -5,8 +5,8 @@
 #include <cstdarg>
 #include <cstdint>
 
+#include "ortolib/core/critsec.h"
 #include "ortolib/streams/outfile.h"
-#include "ortolib/units/critsec.h"
 
 namespace pt {
 

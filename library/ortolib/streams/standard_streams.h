@@ -30,7 +30,7 @@ platform::handle dup_std_handle(platform::std_handle_id which);
 // references. Run once, by start_standard_streams.
 void attach_std_streams();
 
-// The start-up list's steps (core/startup.cpp): build the four in order, then attach them;
+// The start-up list's steps (startup/startup_list.cpp): build the four in order, then attach them;
 // and destroy them in reverse order.
 void start_standard_streams();
 void stop_standard_streams();

@@ -1,13 +1,14 @@
 // The library's globals and the one list that builds them at start-up and takes them down at
-// program end, in reverse.
-#include "ortolib/core/startup.h"
-
+// program end, in reverse. It defines library_startup (core/startup.h): the list sees globals of
+// every floor up to the standard streams, so it sits above them, while the counter it runs is
+// declared in core, where the lowest headers that declare a global can include it.
 #include "ortolib/core/charset.h"
-#include "ortolib/core/format_flags.h"
 #include "ortolib/core/global_slot.h"
+#include "ortolib/core/startup.h"
 #include "ortolib/core/string.h"
 #include "ortolib/core/variant.h"
 #include "ortolib/platform/platform.h"
+#include "ortolib/streams/format_flags.h"
 #include "ortolib/streams/standard_streams.h"
 
 namespace pt {

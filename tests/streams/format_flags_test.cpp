@@ -1,5 +1,5 @@
 // The formatting engine's flag characters, built at start-up.
-#include "ortolib/core/format_flags.h"
+#include "ortolib/streams/format_flags.h"
 
 #include <gtest/gtest.h>
 

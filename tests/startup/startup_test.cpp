@@ -7,9 +7,9 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "ortolib/core/format_flags.h"
 #include "ortolib/core/string.h"
 #include "ortolib/core/variant.h"
+#include "ortolib/streams/format_flags.h"
 
 namespace pt {
 namespace {
