@@ -25,13 +25,18 @@ install(FILES ${ORTO_PROGRAM_SOURCES}
 
 # The public headers, under the library's own name as they sit in the source tree: users and
 # the library itself include "ortolib/core/string.h", so no header of a user's project can
-# stand in for one of them. Whole folders are copied at install time, so new headers need no
-# entry here; the platform backends' headers stay private.
-install(DIRECTORY ${PROJECT_SOURCE_DIR}/library/ortolib/
-  DESTINATION ${ORTO_INCLUDE_DESTINATION} COMPONENT development
-  FILES_MATCHING PATTERN "*.h"
-  PATTERN "posix" EXCLUDE
-  PATTERN "win32" EXCLUDE)
+# stand in for one of them. The headers are found when the build is configured, so new ones
+# need no entry here. Of the platform layer only the types the public headers hold (types.h)
+# and the command-line rules are installed: its interface to the OS (private/) and the
+# backends stay inside the library.
+file(GLOB_RECURSE ORTO_PUBLIC_HEADERS CONFIGURE_DEPENDS RELATIVE ${PROJECT_SOURCE_DIR}/library
+  ${PROJECT_SOURCE_DIR}/library/ortolib/*.h)
+list(FILTER ORTO_PUBLIC_HEADERS EXCLUDE REGEX "^ortolib/platform/(private|posix|win32)/")
+foreach(header IN LISTS ORTO_PUBLIC_HEADERS)
+  get_filename_component(folder ${header} DIRECTORY)
+  install(FILES ${PROJECT_SOURCE_DIR}/library/${header}
+    DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/${folder} COMPONENT development)
+endforeach()
 install(FILES ${ORTO_GENERATED_DIR}/ortolib/version.h
   DESTINATION ${ORTO_INCLUDE_DESTINATION} COMPONENT development)
 

@@ -112,12 +112,13 @@ check_installed_tree() {
   local prefix=$1 version=$2 suffix=${3:-} file
   for file in "bin/cmdwrap$suffix" share/man/man1/cmdwrap.1 lib/libortolib.a \
       include/ortolib/version.h include/ortolib/core/string.h include/ortolib/core/number_text.h \
-      include/ortolib/units/critsec.h include/ortolib/platform/platform.h \
+      include/ortolib/core/critsec.h include/ortolib/platform/types.h \
       include/ortolib/platform/command_line.h lib/cmake/ortolib/ortolibConfig.cmake \
       lib/cmake/ortolib/ortolibConfigVersion.cmake lib/cmake/ortolib/ortolibTargets.cmake; do
     [ -f "$prefix/$file" ] || package_fail "$file is not installed"
   done
-  [ ! -e "$prefix/include/ortolib/platform/posix" ] && [ ! -e "$prefix/include/ortolib/platform/win32" ] ||
+  [ ! -e "$prefix/include/ortolib/platform/posix" ] && [ ! -e "$prefix/include/ortolib/platform/win32" ] &&
+    [ ! -e "$prefix/include/ortolib/platform/private" ] ||
     package_fail "backend headers are installed"
   grep -qx "#define ORTO_VERSION_STRING \"$version\"" "$prefix/include/ortolib/version.h" ||
     package_fail "the installed version header does not say $version"

@@ -38,7 +38,10 @@
 #include <string_view>
 #include <thread>
 
-#include "ortolib/platform/platform.h"
+#include "ortolib/platform/private/error.h"
+#include "ortolib/platform/private/file.h"
+#include "ortolib/platform/private/process.h"
+#include "ortolib/platform/private/std_handles.h"
 
 namespace {
 

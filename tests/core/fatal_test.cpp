@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "ortolib/platform/platform.h"
+#include "ortolib/platform/private/process.h"
 #include "support/fatal_report.h"
 
 namespace pt {

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <vector>
 
-#include "ortolib/platform/platform.h"
+#include "ortolib/platform/private/process.h"
 #include "support/fatal_report.h"
 #include "support/process_limits.h"
 #include "support/sanitizers.h"

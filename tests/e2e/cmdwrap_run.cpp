@@ -11,7 +11,9 @@
 #include <optional>
 #include <sstream>
 
-#include "ortolib/platform/platform.h"
+#include "ortolib/platform/private/error.h"
+#include "ortolib/platform/private/file.h"
+#include "ortolib/platform/private/process.h"
 #include "support/child_run.h"
 #include "support/exit_status.h"
 

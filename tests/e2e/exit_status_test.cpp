@@ -9,7 +9,10 @@
 #include <vector>
 
 #include "cmdwrap_run.h"
-#include "ortolib/platform/platform.h"
+#include "ortolib/platform/private/error.h"
+#include "ortolib/platform/private/file.h"
+#include "ortolib/platform/private/pipe.h"
+#include "ortolib/platform/private/process.h"
 #include "support/child_run.h"
 #include "support/scratch_file.h"
 

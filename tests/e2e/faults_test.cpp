@@ -9,7 +9,6 @@
 
 #include "cmdwrap_run.h"
 #include "ortolib/core/fatal.h"
-#include "ortolib/platform/platform.h"
 #include "support/exit_status.h"
 #include "support/open_handles.h"
 #include "support/process_limits.h"

@@ -13,7 +13,7 @@
 
 #include "fuzz/fuzz_input.h"
 #include "ortolib/core/string.h"
-#include "ortolib/platform/platform.h"
+#include "ortolib/platform/private/format.h"
 #include "ortolib/streams/format.h"
 #include "ortolib/streams/outmemory.h"
 

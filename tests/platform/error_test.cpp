@@ -4,7 +4,8 @@
 #include <thread>
 #include <vector>
 
-#include "ortolib/platform/platform.h"
+#include "ortolib/platform/private/error.h"
+#include "ortolib/platform/private/file.h"
 #include "support/scratch_file.h"
 
 namespace pt::platform {

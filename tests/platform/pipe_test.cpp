@@ -4,7 +4,11 @@
 #include <string>
 #include <thread>
 
-#include "ortolib/platform/platform.h"
+#include "ortolib/platform/private/error.h"
+#include "ortolib/platform/private/file.h"
+#include "ortolib/platform/private/pipe.h"
+#include "ortolib/platform/private/startup.h"
+#include "ortolib/platform/private/std_handles.h"
 #include "support/child_run.h"
 
 namespace pt::platform {

@@ -7,7 +7,11 @@
 #include <vector>
 
 #include "ortolib/platform/command_line.h"
-#include "ortolib/platform/platform.h"
+#include "ortolib/platform/private/error.h"
+#include "ortolib/platform/private/file.h"
+#include "ortolib/platform/private/pipe.h"
+#include "ortolib/platform/private/process.h"
+#include "ortolib/platform/private/startup.h"
 #include "support/child_run.h"
 #include "support/scratch_file.h"
 

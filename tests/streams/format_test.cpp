@@ -10,6 +10,7 @@
 #include <string>
 
 #include "ortolib/core/datetime.h"
+#include "ortolib/platform/private/format.h"
 #include "ortolib/streams/estream.h"
 #include "ortolib/streams/outmemory.h"
 #include "test_streams.h"

@@ -7,6 +7,10 @@
 #include <fstream>
 #include <string>
 
+#include "ortolib/platform/private/error.h"
+#include "ortolib/platform/private/file.h"
+#include "ortolib/platform/private/pipe.h"
+#include "ortolib/platform/private/startup.h"
 #include "ortolib/streams/estream.h"
 #include "support/child_run.h"
 #include "support/scratch_file.h"

@@ -7,7 +7,8 @@
 #include <fstream>
 #include <string>
 
-#include "ortolib/platform/platform.h"
+#include "ortolib/platform/private/file.h"
+#include "ortolib/platform/private/pipe.h"
 #include "ortolib/streams/estream.h"
 #include "ortolib/streams/infile.h"
 #include "support/child_run.h"

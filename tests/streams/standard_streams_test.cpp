@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "ortolib/platform/private/file.h"
 #include "ortolib/streams/local_pipe.h"
 #include "ortolib/streams/outfile.h"
 

@@ -2,6 +2,10 @@
 #include "support/child_run.h"
 
 #include <gtest/gtest.h>
+#include "ortolib/platform/private/error.h"
+#include "ortolib/platform/private/file.h"
+#include "ortolib/platform/private/pipe.h"
+#include "ortolib/platform/private/process.h"
 
 namespace pt::test {
 

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "ortolib/platform/platform.h"
+#include "ortolib/platform/types.h"
 
 namespace pt::test {
 

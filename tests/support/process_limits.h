@@ -4,7 +4,8 @@
 
 #include <cstdint>
 
-#include "ortolib/platform/platform.h"
+#include "ortolib/platform/private/error.h"
+#include "ortolib/platform/private/process.h"
 
 namespace pt::test {
 

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "ortolib/platform/private/error.h"
+#include "ortolib/platform/private/file.h"
 #include "ortolib/streams/standard_streams.h"
 
 namespace pt::test {

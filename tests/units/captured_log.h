@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "ortolib/platform/platform.h"
+#include "ortolib/platform/types.h"
 #include "ortolib/streams/logfile.h"
 #include "support/scratch_file.h"
 

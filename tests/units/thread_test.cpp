@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "ortolib/core/exception.h"
+#include "ortolib/platform/private/thread.h"
 #include "support/fatal_report.h"
 #include "support/thread_sync.h"
 

@@ -14,6 +14,7 @@
 #include "captured_log.h"
 #include "ortolib/core/exception.h"
 #include "ortolib/platform/command_line.h"
+#include "ortolib/platform/private/process.h"
 #include "ortolib/streams/infile.h"
 #include "ortolib/streams/outfile.h"
 #include "ortolib/streams/outmemory.h"

@@ -16,7 +16,7 @@
 #include "captured_log.h"
 #include "ortolib/core/exception.h"
 #include "ortolib/core/fatal.h"
-#include "ortolib/platform/platform.h"
+#include "ortolib/platform/private/thread.h"
 #include "ortolib/streams/infile.h"
 #include "ortolib/streams/outfile.h"
 #include "ortolib/streams/outmemory.h"

@@ -2,7 +2,7 @@
 // that leaves it also when an exception passes out of the locked region.
 #pragma once
 
-#include "ortolib/platform/platform.h"
+#include "ortolib/platform/types.h"
 
 namespace pt {
 
@@ -11,13 +11,13 @@ namespace pt {
 // failure.
 class critsec {
  public:
-  critsec() { platform::critical_section_init(section); }
-  ~critsec() { platform::critical_section_destroy(section); }
+  critsec();
+  ~critsec();
   critsec(const critsec&) = delete;
   critsec& operator=(const critsec&) = delete;
 
-  void enter_section() { platform::critical_section_enter(section); }
-  void leave_section() { platform::critical_section_leave(section); }
+  void enter_section();
+  void leave_section();
 
  private:
   platform::critical_section section;

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "ortolib/platform/platform.h"
+#include "ortolib/platform/private/report.h"
 
 namespace pt {
 

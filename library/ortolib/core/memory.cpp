@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "ortolib/core/fatal.h"
-#include "ortolib/platform/platform.h"
+#include "ortolib/platform/private/memory.h"
 
 namespace pt {
 

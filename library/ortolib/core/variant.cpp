@@ -6,7 +6,7 @@
 #include "ortolib/core/atomic.h"
 #include "ortolib/core/fatal.h"
 #include "ortolib/core/number_text.h"
-#include "ortolib/platform/platform.h"
+#include "ortolib/platform/private/format.h"
 
 namespace pt {
 

@@ -7,7 +7,7 @@
 #include "ortolib/core/startup.h"
 #include "ortolib/core/string.h"
 #include "ortolib/core/variant.h"
-#include "ortolib/platform/platform.h"
+#include "ortolib/platform/private/startup.h"
 #include "ortolib/streams/format_flags.h"
 #include "ortolib/streams/standard_streams.h"
 

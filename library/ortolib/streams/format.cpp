@@ -8,7 +8,7 @@
 
 #include "ortolib/core/charset.h"
 #include "ortolib/core/datetime.h"
-#include "ortolib/platform/platform.h"
+#include "ortolib/platform/private/format.h"
 #include "ortolib/streams/format_flags.h"
 #include "ortolib/streams/outstm.h"
 

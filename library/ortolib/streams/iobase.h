@@ -7,7 +7,7 @@
 
 #include "ortolib/core/component.h"
 #include "ortolib/core/string.h"
-#include "ortolib/platform/platform.h"
+#include "ortolib/platform/types.h"
 
 namespace pt {
 

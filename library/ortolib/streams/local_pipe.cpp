@@ -1,7 +1,7 @@
 // Anonymous pipes between an input and an output stream.
 #include "ortolib/streams/local_pipe.h"
 
-#include "ortolib/platform/platform.h"
+#include "ortolib/platform/private/pipe.h"
 #include "ortolib/streams/infile.h"
 #include "ortolib/streams/outfile.h"
 

@@ -1,5 +1,6 @@
 // Output streams over files and attached OS handles.
 #include "ortolib/streams/outfile.h"
+#include "ortolib/platform/private/file.h"
 
 namespace pt {
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "ortolib/core/string.h"
-#include "ortolib/platform/platform.h"
+#include "ortolib/platform/types.h"
 #include "ortolib/streams/outstm.h"
 
 namespace pt {

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "ortolib/platform/private/file.h"
 #include "ortolib/streams/estream.h"
 #include "ortolib/streams/format.h"
 

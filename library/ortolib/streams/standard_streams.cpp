@@ -2,6 +2,7 @@
 #include "ortolib/streams/standard_streams.h"
 
 #include "ortolib/core/global_slot.h"
+#include "ortolib/platform/private/std_handles.h"
 
 namespace pt {
 

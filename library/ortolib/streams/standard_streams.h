@@ -3,7 +3,7 @@
 #pragma once
 
 #include "ortolib/core/startup.h"
-#include "ortolib/platform/platform.h"
+#include "ortolib/platform/types.h"
 #include "ortolib/streams/infile.h"
 #include "ortolib/streams/logfile.h"
 #include "ortolib/streams/outnull.h"

@@ -4,6 +4,7 @@
 
 #include "ortolib/core/exception.h"
 #include "ortolib/core/fatal.h"
+#include "ortolib/platform/private/thread.h"
 
 namespace pt {
 

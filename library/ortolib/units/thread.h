@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "ortolib/core/component.h"
-#include "ortolib/platform/platform.h"
+#include "ortolib/platform/types.h"
 #include "ortolib/units/timedsem.h"
 
 namespace pt {

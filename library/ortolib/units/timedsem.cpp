@@ -2,6 +2,7 @@
 #include "ortolib/units/timedsem.h"
 
 #include "ortolib/core/fatal.h"
+#include "ortolib/platform/private/sync.h"
 
 namespace pt {
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "ortolib/core/component.h"
-#include "ortolib/platform/platform.h"
+#include "ortolib/platform/types.h"
 
 namespace pt {
 

@@ -4,6 +4,9 @@
 
 #include "ortolib/core/exception.h"
 #include "ortolib/core/number_text.h"
+#include "ortolib/platform/private/error.h"
+#include "ortolib/platform/private/file.h"
+#include "ortolib/platform/private/process.h"
 #include "ortolib/streams/infile.h"
 #include "ortolib/streams/local_pipe.h"
 #include "ortolib/streams/outfile.h"

@@ -6,7 +6,7 @@
 
 #include "ortolib/core/string.h"
 #include "ortolib/core/variant.h"
-#include "ortolib/platform/platform.h"
+#include "ortolib/platform/types.h"
 #include "ortolib/units/unit.h"
 
 namespace pt {

@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "ortolib/platform/command_line.h"
+#include "ortolib/platform/private/error.h"
+#include "ortolib/platform/private/process.h"
 #include "support/process_limits.h"
 
 extern char** environ;

@@ -1,5 +1,6 @@
 // POSIX backend: the per-thread last error and the mapping of errno values to stream errors.
 #include "ortolib/platform/posix/error.h"
+#include "ortolib/platform/private/error.h"
 
 #include <cerrno>
 

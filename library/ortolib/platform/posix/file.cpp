@@ -8,8 +8,8 @@
 #include <cerrno>
 #include <climits>
 
-#include "ortolib/platform/platform.h"
 #include "ortolib/platform/posix/error.h"
+#include "ortolib/platform/private/file.h"
 
 namespace pt::platform {
 namespace {

@@ -7,8 +7,8 @@
 #include <cerrno>
 #include <cstring>
 
-#include "ortolib/platform/platform.h"
 #include "ortolib/platform/posix/error.h"
+#include "ortolib/platform/private/memory.h"
 
 namespace pt::platform {
 

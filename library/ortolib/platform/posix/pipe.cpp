@@ -1,8 +1,8 @@
 // POSIX backend: anonymous pipes whose ends children inherit, as CreatePipe's do on Windows.
 #include <unistd.h>
 
-#include "ortolib/platform/platform.h"
 #include "ortolib/platform/posix/error.h"
+#include "ortolib/platform/private/pipe.h"
 
 namespace pt::platform {
 

@@ -14,8 +14,9 @@
 #include <vector>
 
 #include "ortolib/platform/command_line.h"
-#include "ortolib/platform/platform.h"
 #include "ortolib/platform/posix/error.h"
+#include "ortolib/platform/private/error.h"
+#include "ortolib/platform/private/process.h"
 
 extern char** environ;
 
@@ -115,6 +116,9 @@ std::uint32_t signal_exit_code(int signal_number) {
 }
 
 }  // namespace
+
+// A parent sees only the low 8 bits of the status a process passes to exit.
+const std::uint32_t exit_status_mask = 0xFF;
 
 bool process_start(const process_request& request, process_info& started) {
   std::vector<std::string> arguments = command_line_split(request.command_line);

@@ -1,7 +1,7 @@
 // POSIX backend: process-wide settings the library needs before any stream exists.
 #include <csignal>
 
-#include "ortolib/platform/platform.h"
+#include "ortolib/platform/private/startup.h"
 
 namespace pt::platform {
 

@@ -4,8 +4,8 @@
 
 #include <cerrno>
 
-#include "ortolib/platform/platform.h"
 #include "ortolib/platform/posix/error.h"
+#include "ortolib/platform/private/std_handles.h"
 
 namespace pt::platform {
 

@@ -6,8 +6,8 @@
 #include <cerrno>
 #include <new>
 
-#include "ortolib/platform/platform.h"
 #include "ortolib/platform/posix/error.h"
+#include "ortolib/platform/private/sync.h"
 
 namespace pt::platform {
 namespace {

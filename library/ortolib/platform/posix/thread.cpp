@@ -7,8 +7,9 @@
 #include <memory>
 #include <mutex>
 
-#include "ortolib/platform/platform.h"
 #include "ortolib/platform/posix/error.h"
+#include "ortolib/platform/private/error.h"
+#include "ortolib/platform/private/thread.h"
 
 namespace pt::platform {
 namespace {

@@ -1,6 +1,7 @@
 // Windows backend: the per-thread last error and the mapping of Windows errors to stream
 // errors (numbered as POSIX errno values).
 #include "ortolib/platform/win32/error.h"
+#include "ortolib/platform/private/error.h"
 
 #include <windows.h>
 

@@ -2,7 +2,7 @@
 // Only the files of this backend include it.
 #pragma once
 
-#include "ortolib/platform/platform.h"
+#include "ortolib/platform/private/error.h"
 
 namespace pt::platform::win32 {
 

@@ -6,7 +6,8 @@
 
 #include <cerrno>
 
-#include "ortolib/platform/platform.h"
+#include "ortolib/platform/private/error.h"
+#include "ortolib/platform/private/file.h"
 #include "ortolib/platform/win32/error.h"
 
 namespace pt::platform {

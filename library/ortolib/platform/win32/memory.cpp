@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "ortolib/platform/platform.h"
+#include "ortolib/platform/private/memory.h"
 #include "ortolib/platform/win32/error.h"
 
 namespace pt::platform {

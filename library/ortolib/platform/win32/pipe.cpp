@@ -1,7 +1,7 @@
 // Windows backend: anonymous pipes whose two ends children inherit.
 #include <windows.h>
 
-#include "ortolib/platform/platform.h"
+#include "ortolib/platform/private/pipe.h"
 #include "ortolib/platform/win32/error.h"
 
 namespace pt::platform {

@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "ortolib/platform/platform.h"
+#include "ortolib/platform/private/process.h"
 #include "ortolib/platform/win32/error.h"
 
 namespace pt::platform {
@@ -17,6 +17,9 @@ HANDLE os(handle h) { return reinterpret_cast<HANDLE>(h); }
 constexpr std::size_t command_line_limit = 32767;
 
 }  // namespace
+
+// A parent reads all 32 bits of a status with GetExitCodeProcess.
+const std::uint32_t exit_status_mask = 0xFFFFFFFF;
 
 bool process_start(const process_request& request, process_info& started) {
   // Windows refuses a longer line with this error; wine would take it and cut it silently

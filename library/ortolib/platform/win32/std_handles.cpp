@@ -1,7 +1,7 @@
 // Windows backend: inheritable duplicates of the process's standard handles.
 #include <windows.h>
 
-#include "ortolib/platform/platform.h"
+#include "ortolib/platform/private/std_handles.h"
 #include "ortolib/platform/win32/error.h"
 
 namespace pt::platform {

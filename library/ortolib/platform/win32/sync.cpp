@@ -3,7 +3,7 @@
 
 #include <new>
 
-#include "ortolib/platform/platform.h"
+#include "ortolib/platform/private/sync.h"
 #include "ortolib/platform/win32/error.h"
 
 namespace pt::platform {

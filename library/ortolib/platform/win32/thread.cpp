@@ -4,7 +4,7 @@
 
 #include <process.h>
 
-#include "ortolib/platform/platform.h"
+#include "ortolib/platform/private/thread.h"
 #include "ortolib/platform/win32/error.h"
 
 namespace pt::platform {
