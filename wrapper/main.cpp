@@ -10,10 +10,8 @@
 #include "argument_file.h"
 #include "ortolib/core/component.h"
 #include "ortolib/core/string.h"
-#include "ortolib/core/variant.h"
 #include "ortolib/streams/outmemory.h"
 #include "ortolib/units/uexec.h"
-#include "quoting.h"
 #include "result_file.h"
 
 namespace cmdwrap {
@@ -46,11 +44,9 @@ struct result_file_closer {
   argument_lines arguments = read_argument_lines(argument_file);
   if (!arguments.opened)
     end_process(failure_status);
-  for (const std::string& line : arguments.lines) {
-    std::string token = make_argument_token(line);
-    pt::string text(token.data(), static_cast<std::int32_t>(token.size()));
-    pt::array_add(child->args, pt::variant(text));
-  }
+  // Each line reaches the child as one argument, quoted for the C-runtime rules.
+  for (const std::string& line : arguments.lines)
+    child->add_argument(pt::string(line.data(), static_cast<std::int32_t>(line.size())));
 
   // Truncates the file: from here on the argument lines are gone from disk.
   std::unique_ptr<std::FILE, result_file_closer> result(open_result_file(argument_file));

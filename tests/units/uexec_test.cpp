@@ -46,7 +46,7 @@ class observed_exec : public uexec {
   }
 };
 
-// A unit for the helper child with these commands (each quoted as the wrapper does), its
+// A unit for the helper child with these commands (each added with add_argument), its
 // output collected in memory unless the test gives it another stream (collect false).
 struct child_exec {
   observed_exec* unit = addref(new observed_exec);
@@ -57,7 +57,7 @@ struct child_exec {
                       const char* path = ORTO_TEST_CHILD) {
     unit->path = path;
     for (const std::string& command : commands)
-      array_add(unit->args, variant(test::quote_argument(command).c_str()));
+      unit->add_argument(string(command.data(), static_cast<std::int32_t>(command.size())));
   }
   ~child_exec() {
     release(unit);
@@ -104,6 +104,17 @@ TEST(Uexec, CommandLineIsThePathThenEveryItemAfterASpace) {
   release(u);
 }
 
+TEST(Uexec, AddArgumentMakesEachArgumentOneQuotedItem) {
+  uexec* u = addref(new uexec);
+  u->path = "/bin/sh";
+  u->add_argument("-c");
+  u->add_argument("echo hi; exit 3");
+  u->add_argument(string("a\\\0b", 4));  // cut at the NUL, the trailing backslash doubled
+  EXPECT_EQ(array_length(u->args), 3);
+  EXPECT_STREQ(u->command_line().text(), R"(/bin/sh "-c" "echo hi; exit 3" "a\\")");
+  release(u);
+}
+
 TEST(Uexec, APathWithBlanksOrQuotesIsQuotedAtTheHead) {
   uexec* u = addref(new uexec);
   struct row {
@@ -119,7 +130,7 @@ TEST(Uexec, APathWithBlanksOrQuotesIsQuotedAtTheHead) {
     // quote that a path (never one on Windows) may hold.
     std::string expected = r.path;
     std::erase(expected, '"');
-    EXPECT_EQ(platform::command_line_split(r.head), std::vector<std::string>{expected});
+    EXPECT_EQ(command_line_split(r.head), std::vector<std::string>{expected});
   }
   release(u);
 }

@@ -2,8 +2,12 @@
 // for streams without an OS handle, the copy loop, and the wait for the exit code.
 #include "ortolib/units/uexec.h"
 
+#include <string>
+#include <string_view>
+
 #include "ortolib/core/exception.h"
 #include "ortolib/core/number_text.h"
+#include "ortolib/platform/command_line.h"
 #include "ortolib/platform/private/error.h"
 #include "ortolib/platform/private/file.h"
 #include "ortolib/platform/private/process.h"
@@ -99,13 +103,6 @@ bool is_pipe_end(iobase* stream, std::int32_t kind) {
   return file != nullptr && file->pipe_peer_handle != platform::no_handle;
 }
 
-bool needs_quotes(const string& path) {
-  for (std::int32_t i = 0; i < path.length(); ++i)
-    if (path[i] == ' ' || path[i] == '\t' || path[i] == '"')
-      return true;
-  return false;
-}
-
 }  // namespace
 
 uexec::uexec() = default;
@@ -115,27 +112,24 @@ uexec::~uexec() {
     platform::process_close(process_handle);
 }
 
-string uexec::command_line() {
-  string line;
-  // The C runtime ends the program name at the first blank outside quotes and drops every
-  // quote in it, so a path with blanks is quoted and a quote in it doubled (read as nothing).
-  if (needs_quotes(path)) {
-    line += '"';
-    for (std::int32_t i = 0; i < path.length(); ++i) {
-      if (path[i] == '"')
-        line += '"';
-      line += path[i];
-    }
-    line += '"';
-  } else {
-    line = path;
-  }
+void uexec::add_argument(const string& argument) {
+  const std::string token = quote_argument(std::string_view(argument.text(), argument.length()));
+  array_add(args, variant(string(token.data(), static_cast<std::int32_t>(token.size()))));
+}
+
+string uexec::argument_text() {
+  string text;
   const std::int32_t count = array_length(args);
   for (std::int32_t i = 0; i < count; ++i) {
-    line += ' ';
-    line += variant_to_string(array_item(args, i));
+    text += ' ';
+    text += variant_to_string(array_item(args, i));
   }
-  return line;
+  return text;
+}
+
+string uexec::command_line() {
+  const std::string name = quote_program_name(std::string_view(path.text(), path.length()));
+  return string(name.data(), static_cast<std::int32_t>(name.size())) + argument_text();
 }
 
 void uexec::work() {
@@ -155,10 +149,10 @@ void uexec::work() {
   const platform::handle child_output = output_stream->os_handle;
   const bool close_output = is_pipe_end<outfile>(output_stream, kind_outfile);
 
-  string line = command_line();
+  const string arguments = argument_text();
   platform::process_request request;
   request.application = path.text();
-  request.command_line = line.make_unique();  // a private, writable copy (path is not empty)
+  request.arguments = arguments.text();
   request.inherit_handles = inherit_handles;
   request.std_input = child_input;
   request.std_output = child_output;

@@ -20,10 +20,13 @@ namespace pt {
 // never recorded. After a normal run the streams are the ones the unit had before.
 //
 // The command line is path, then for each item of args a space and the item as text
-// (variant_to_string): the caller quotes the arguments; work adds no quotes to them. The
-// path is used as given, without search or added extension; when it holds a space, a tab or a
-// double quote it is put in double quotes (a double quote in it doubled) at the head of the
-// command line, so that the child reads it as one token, its argv[0].
+// (variant_to_string): the items are tokens of the C-runtime rules, which work takes as they
+// stand. add_argument quotes an argument into such a token; an item added to args directly
+// must be quoted by its creator (pt::quote_argument, platform/command_line.h). An unquoted
+// item is split by those rules like any text: "echo hi; exit 3" would arrive as three
+// arguments. The path is used as given, without search or added extension; on Windows the
+// command line starts with it as quote_program_name gives it, so that the child reads it as one
+// token, its argv[0]; on POSIX it is the child's argv[0] as it stands.
 //
 // Thrown (exception*, reported by the unit runner; exit_code stays -1): "Couldn't run '<path>'
 // - missing executable" when the file-status query on path fails (a directory passes it);
@@ -55,7 +58,13 @@ class uexec : public unit {
   // Releases a held child's handle (the child runs on), then the fields and the unit.
   ~uexec() override;
 
-  // The command line work passes to the OS (see above).
+  // Adds an argument to args, quoted (quote_argument), so that the child receives it as one
+  // argument byte for byte, whatever blanks, quotes or backslashes it holds; it is cut at its
+  // first NUL, which a command line cannot carry.
+  void add_argument(const string& argument);
+
+  // The command line of the child on Windows (see above); on POSIX the same arguments reach
+  // the child's argv.
   string command_line();
 
   // One chunk of the copy loop.
@@ -63,6 +72,10 @@ class uexec : public unit {
 
  protected:
   void work() override;
+
+ private:
+  // What follows the program name on the command line: a space and each item of args.
+  string argument_text();
 };
 
 }  // namespace pt

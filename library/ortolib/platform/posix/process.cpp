@@ -1,6 +1,6 @@
-// POSIX backend: starting a child with posix_spawn the way CreateProcessA starts one (argv
-// split by the C-runtime rules, no path search, chosen standard handles) and reading its end
-// as a Windows exit code.
+// POSIX backend: starting a child with posix_spawn the way CreateProcessA starts one (the
+// arguments split by the C-runtime rules, no path search, chosen standard handles) and reading
+// its end as a Windows exit code.
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -121,15 +121,14 @@ std::uint32_t signal_exit_code(int signal_number) {
 const std::uint32_t exit_status_mask = 0xFF;
 
 bool process_start(const process_request& request, process_info& started) {
-  std::vector<std::string> arguments = command_line_split(request.command_line);
-  if (request.application != nullptr) {
-    if (arguments.empty())
-      arguments.emplace_back();
-    arguments.front() = request.application;
-  } else if (arguments.empty()) {  // without an application the first token names the program
+  if (request.application == nullptr) {
     error_record(ENOENT);
     return false;
   }
+  // argv[0] is the path itself: only a Windows command line needs the program name quoted.
+  std::vector<std::string> arguments{request.application};
+  for (std::string& argument : command_line_split_arguments(request.arguments))
+    arguments.push_back(std::move(argument));
   std::vector<char*> argv;
   argv.reserve(arguments.size() + 1);
   for (std::string& argument : arguments)

@@ -9,10 +9,14 @@
 namespace pt::platform {
 
 struct process_request {
-  const char* application = nullptr;  // the executable, used as given: no search, no extension
-  char* command_line = nullptr;       // writable and zero-terminated (CreateProcessA may modify it)
-  bool inherit_handles = true;        // pass every inheritable handle on to the child
-  handle std_input = no_handle;       // the child's standard handles
+  // The executable, used as given: no search, no extension added. Required. It is also the
+  // program name at the head of the child's command line, quoted there when it must be.
+  const char* application = nullptr;
+  // What follows the program name on the child's command line: each argument as a token of
+  // the C-runtime rules (quote_argument, command_line.h), each preceded by a blank. "" for none.
+  const char* arguments = "";
+  bool inherit_handles = true;   // pass every inheritable handle on to the child
+  handle std_input = no_handle;  // the child's standard handles
   handle std_output = no_handle;
   handle std_error = no_handle;
 };
@@ -23,12 +27,15 @@ struct process_info {
   std::uint32_t process_id = 0;
 };
 
-// Starts a child process. On POSIX the child's argv is the command line split by the
-// Windows C-runtime rules (command_line.h), with argv[0] the application path; a standard
-// handle that is not a descriptor leaves that descriptor closed in the child; with
-// inherit_handles false the child inherits nothing but its three standard handles.
-// A failure to start, exec failures included, returns false with last_error() set. A command
-// line longer than the OS takes is such a failure (Windows: 32767 characters with the NUL,
+// Starts a child process. Windows: the command line is quote_program_name(application)
+// followed by arguments. POSIX: argv[0] is the application path as it stands and the rest of
+// argv is arguments split by the same C-runtime rules (command_line_split_arguments), so the
+// child receives what a Windows child's runtime would give it; a standard handle that is not a
+// descriptor leaves that descriptor closed in the child; with inherit_handles false the child
+// inherits nothing but its three standard handles.
+// A failure to start, exec failures included, returns false with last_error() set; so does a
+// request without an application (ENOENT, ERROR_FILE_NOT_FOUND). A command line longer than
+// the OS takes is such a failure (Windows: 32767 characters with the NUL,
 // ERROR_FILENAME_EXCED_RANGE; POSIX: E2BIG), never a child started on a cut line.
 bool process_start(const process_request& request, process_info& started);
 

@@ -2,8 +2,9 @@
 // handles, and reading its exit code.
 #include <windows.h>
 
-#include <cstring>
+#include <string>
 
+#include "ortolib/platform/command_line.h"
 #include "ortolib/platform/private/process.h"
 #include "ortolib/platform/win32/error.h"
 
@@ -22,10 +23,18 @@ constexpr std::size_t command_line_limit = 32767;
 const std::uint32_t exit_status_mask = 0xFFFFFFFF;
 
 bool process_start(const process_request& request, process_info& started) {
+  if (request.application == nullptr) {
+    win32::error_record(ERROR_FILE_NOT_FOUND);
+    return false;
+  }
+  // A writable line of its own: CreateProcessA may modify the buffer it is given.
+  std::string command_line = quote_program_name(request.application);
+  if (request.arguments != nullptr)
+    command_line += request.arguments;
   // Windows refuses a longer line with this error; wine would take it and cut it silently
   // (its length wraps), losing arguments. Refused here on both, so no child ever runs on a
   // cut list.
-  if (request.command_line != nullptr && std::strlen(request.command_line) >= command_line_limit) {
+  if (command_line.size() >= command_line_limit) {
     win32::error_record(ERROR_FILENAME_EXCED_RANGE);
     return false;
   }
@@ -39,13 +48,12 @@ bool process_start(const process_request& request, process_info& started) {
   startup.hStdError = os(request.std_error);
   PROCESS_INFORMATION info;
   ZeroMemory(&info, sizeof info);
-  if (!CreateProcessA(request.application, request.command_line, nullptr, nullptr,
+  if (!CreateProcessA(request.application, command_line.data(), nullptr, nullptr,
                       request.inherit_handles ? TRUE : FALSE, 0, nullptr, nullptr, &startup,
                       &info)) {
     win32::error_capture();
     // Windows refuses a directory with ERROR_ACCESS_DENIED; wine says ERROR_INVALID_HANDLE.
-    DWORD attributes = request.application ? GetFileAttributesA(request.application)
-                                           : INVALID_FILE_ATTRIBUTES;
+    DWORD attributes = GetFileAttributesA(request.application);
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
       win32::error_record(ERROR_ACCESS_DENIED);
     return false;
