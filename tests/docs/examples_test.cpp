@@ -13,9 +13,9 @@
 #include "examples/variants.h"
 #include "ortolib/core/exception.h"
 #include "ortolib/core/fatal.h"
+#include "support/captured_log.h"
 #include "support/exit_status.h"
 #include "support/scratch_file.h"
-#include "units/captured_log.h"
 
 namespace {
 

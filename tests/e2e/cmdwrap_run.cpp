@@ -212,16 +212,6 @@ std::string child_copy::read() const {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-std::string with_crlf(std::string_view text) {
-  std::string bytes;
-  for (char c : text) {
-    if (c == '\n')
-      bytes += '\r';
-    bytes += c;
-  }
-  return bytes;
-}
-
 std::string hex_args_file(const std::vector<std::string>& lines) {
   std::string file = "hex-args\n";
   for (const std::string& line : lines)

@@ -10,11 +10,12 @@
 #include "ortolib/platform/private/startup.h"
 #include "ortolib/platform/private/std_handles.h"
 #include "support/child_run.h"
+#include "support/on_windows.h"
 
 namespace pt::platform {
 namespace {
 
-bool on_windows() { return unusable_handle == 0; }
+using test::on_windows;
 
 TEST(Pipe, CarriesDataBetweenThreadsUntilTheWriterCloses) {
   handle read_end, write_end;

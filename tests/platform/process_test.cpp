@@ -13,12 +13,13 @@
 #include "ortolib/platform/private/process.h"
 #include "ortolib/platform/private/startup.h"
 #include "support/child_run.h"
+#include "support/on_windows.h"
 #include "support/scratch_file.h"
 
 namespace pt::platform {
 namespace {
 
-bool on_windows() { return unusable_handle == 0; }
+using test::on_windows;
 
 using test::hex;
 

@@ -12,16 +12,17 @@
 #include "ortolib/streams/estream.h"
 #include "ortolib/streams/infile.h"
 #include "support/child_run.h"
+#include "support/on_windows.h"
 #include "support/scratch_file.h"
 #include "test_streams.h"
 
 namespace pt {
 namespace {
 
+using test::on_windows;
+
 using test::message_of;
 using test::scratch_file;
-
-bool on_windows() { return platform::unusable_handle == 0; }
 
 TEST(Outfile, ReplacesAnExistingFileAtOpen) {
   scratch_file file("truncate");

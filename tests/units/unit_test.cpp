@@ -13,7 +13,6 @@
 #include <thread>
 #include <vector>
 
-#include "captured_log.h"
 #include "ortolib/core/exception.h"
 #include "ortolib/core/fatal.h"
 #include "ortolib/platform/private/thread.h"
@@ -22,6 +21,7 @@
 #include "ortolib/streams/outmemory.h"
 #include "ortolib/streams/standard_streams.h"
 #include "ortolib/units/unit_thread.h"
+#include "support/captured_log.h"
 #include "support/fatal_report.h"
 
 namespace pt {

@@ -1,5 +1,5 @@
 // A log file on a scratch file for the duration of a test.
-#include "captured_log.h"
+#include "support/captured_log.h"
 
 #include <gtest/gtest.h>
 
