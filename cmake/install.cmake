@@ -1,5 +1,6 @@
 # What `cmake --install` puts where: cmdwrap and its manual page; the ortolib static library,
-# its public headers and a CMake package, so that other projects can find_package(ortolib).
+# its public headers, a CMake package, so that other projects can find_package(ortolib), and a
+# pkg-config file for those that build otherwise.
 include(CMakePackageConfigHelpers)
 
 # The day this version was released, as in CHANGELOG.md; the manual page shows it.
@@ -59,3 +60,25 @@ write_basic_package_version_file(${ORTO_GENERATED_DIR}/ortolibConfigVersion.cmak
 install(FILES ${ORTO_GENERATED_DIR}/ortolibConfig.cmake
   ${ORTO_GENERATED_DIR}/ortolibConfigVersion.cmake
   DESTINATION ${ORTO_PACKAGE_DESTINATION} COMPONENT development)
+
+# The pkg-config file, ortolib.pc, where Debian's pkg-config looks for a library of the
+# libdir (lib/pkgconfig). The library is static, so its own needs (the thread library on
+# POSIX) are in Libs, not Libs.private: every program that links it needs them.
+set(ORTO_PKGCONFIG_DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+file(RELATIVE_PATH ORTO_PC_PREFIX_FROM_PCFILEDIR /${ORTO_PKGCONFIG_DESTINATION} /)
+string(REGEX REPLACE "/$" "" ORTO_PC_PREFIX_FROM_PCFILEDIR "${ORTO_PC_PREFIX_FROM_PCFILEDIR}")
+if(WIN32)
+  set(ORTO_PC_THREAD_FLAGS "")
+else()
+  set(ORTO_PC_THREAD_FLAGS " -pthread")
+endif()
+set(ORTO_PC_PROGRAM_SOURCES "")
+foreach(source IN LISTS ORTO_PROGRAM_SOURCES)
+  get_filename_component(source_name ${source} NAME)
+  string(APPEND ORTO_PC_PROGRAM_SOURCES
+    " \${prefix}/${ORTO_PROGRAM_SOURCE_DESTINATION}/${source_name}")
+endforeach()
+string(STRIP "${ORTO_PC_PROGRAM_SOURCES}" ORTO_PC_PROGRAM_SOURCES)
+configure_file(${PROJECT_SOURCE_DIR}/cmake/ortolib.pc.in ${ORTO_GENERATED_DIR}/ortolib.pc @ONLY)
+install(FILES ${ORTO_GENERATED_DIR}/ortolib.pc
+  DESTINATION ${ORTO_PKGCONFIG_DESTINATION} COMPONENT development)

@@ -1,39 +1,13 @@
-# Shared by scripts/package.sh and the package stage of scripts/test.sh: building the Debian
-# packages and the Windows zip, and the checks that an installed tree, the packages and the
-# zip hold a working cmdwrap and a usable ortolib. Needs scripts/lib.sh sourced first.
+# The checks that an installed tree, the Debian packages and the Windows zip hold a working
+# cmdwrap and a usable ortolib, shared by the package tests of this folder. Each test sources
+# this file from the repository's top folder, where the paths below are relative.
 
 consumer_source=tests/package/consumer
+jobs=$(nproc 2>/dev/null || echo 2)
 
 package_fail() {
   echo "package check failed: $*" >&2
   exit 1
-}
-
-# The project's version as the configured build in build/<preset> knows it.
-project_version() {
-  sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "build/$1/CMakeCache.txt"
-}
-
-# Builds the release preset and makes the Debian packages in build/release/packages.
-build_debian_packages() {
-  echo "== package: build the release preset"
-  cmake --preset release >/dev/null
-  cmake --build --preset release -j "$jobs"
-  echo "== package: Debian packages"
-  rm -rf build/release/packages
-  (cd build/release && cpack -G DEB >/dev/null)
-  ls build/release/packages/*.deb
-}
-
-# Builds the mingw preset and makes the Windows zip in build/mingw/packages.
-build_windows_zip() {
-  echo "== package: build the mingw preset"
-  cmake --preset mingw >/dev/null
-  cmake --build --preset mingw -j "$jobs"
-  echo "== package: Windows zip"
-  rm -rf build/mingw/packages
-  (cd build/mingw && cpack -G ZIP >/dev/null)
-  ls build/mingw/packages/*.zip
 }
 
 # What the installed cmdwrap at $1 must do before any child is involved: fewer than two
@@ -114,12 +88,13 @@ check_installed_tree() {
       include/ortolib/version.h include/ortolib/core/string.h include/ortolib/core/number_text.h \
       include/ortolib/core/critsec.h include/ortolib/platform/types.h \
       include/ortolib/platform/command_line.h lib/cmake/ortolib/ortolibConfig.cmake \
-      lib/cmake/ortolib/ortolibConfigVersion.cmake lib/cmake/ortolib/ortolibTargets.cmake; do
+      lib/cmake/ortolib/ortolibConfigVersion.cmake lib/cmake/ortolib/ortolibTargets.cmake \
+      lib/pkgconfig/ortolib.pc; do
     [ -f "$prefix/$file" ] || package_fail "$file is not installed"
   done
   [ ! -e "$prefix/include/ortolib/platform/posix" ] && [ ! -e "$prefix/include/ortolib/platform/win32" ] &&
     [ ! -e "$prefix/include/ortolib/platform/private" ] ||
-    package_fail "backend headers are installed"
+    package_fail "the platform's private or backend headers are installed"
   grep -qx "#define ORTO_VERSION_STRING \"$version\"" "$prefix/include/ortolib/version.h" ||
     package_fail "the installed version header does not say $version"
 }
@@ -157,15 +132,41 @@ check_consumer() {
     package_fail "the consumer does not build against $prefix:"$'\n'"$(tail -n 30 "$build.log")"
   program=$build/consumer
   [ -f "$program" ] || program=$build/consumer.exe
-  # Run inside the build folder, where a wildcard would match files if it were expanded.
-  output=$(cd "$build" && "${consumer_runner[@]}" "$program" '*' 'two words' </dev/null | tr -d '\r') ||
-    package_fail "the consumer built against $prefix failed"
+  check_consumer_output "$program" "$prefix" "$version"
+}
+
+# Runs the consumer program $1, built against the installed tree $2, and compares what it
+# prints; a runner for the program may be set in consumer_runner (an array).
+check_consumer_output() {
+  local program=$1 prefix=$2 version=$3 output expected
+  # Run inside the program's folder, where a wildcard would match files if it were expanded.
+  output=$(cd "$(dirname "$program")" && "${consumer_runner[@]}" "$program" '*' 'two words' \
+    </dev/null | tr -d '\r') || package_fail "the consumer built against $prefix failed"
   expected="ortolib $version
 -9007199254740993|-9007199254740993 4294967295 0000FF
+"'"say \"hi\" C:\dir\\"'"
 argument 1: *
 argument 2: two words"
   [ "$output" = "$expected" ] ||
     package_fail "the consumer built against $prefix printed:"$'\n'"$output"$'\n'"instead of:"$'\n'"$expected"
+}
+
+# Builds the consumer's source in $2 with nothing but the compiler and what pkg-config says of
+# the ortolib.pc in the installed tree $1 (no other package is visible to it), then runs it.
+check_pkg_config_consumer() {
+  local prefix=$1 build=$2 version=$3 flags
+  local -x PKG_CONFIG_PATH="" PKG_CONFIG_LIBDIR=$prefix/lib/pkgconfig
+  [ "$(pkg-config --modversion ortolib)" = "$version" ] ||
+    package_fail "pkg-config does not find ortolib $version under $prefix"
+  flags=$(pkg-config --cflags --libs ortolib) || package_fail "pkg-config: no flags for ortolib"
+  rm -rf "$build"
+  mkdir -p "$build"
+  # shellcheck disable=SC2086 # the flags are words
+  c++ -std=c++20 -Wall -Wextra -Werror "$consumer_source/main.cpp" -o "$build/consumer" $flags \
+    >"$build.log" 2>&1 ||
+    package_fail "the consumer does not build with pkg-config's flags ($flags):"$'\n'"$(tail -n 30 "$build.log")"
+  consumer_runner=()
+  check_consumer_output "$build/consumer" "$prefix" "$version"
 }
 
 # The Debian packages in $1: their control fields and files, then both unpacked into the
@@ -190,6 +191,7 @@ check_debian_packages() {
   [ "$(dpkg-deb -f "$dev" Package)" = libortolib-dev ] || package_fail "$dev: wrong package name"
   contents=$(dpkg-deb -c "$dev")
   grep -q ' \./usr/lib/libortolib\.a$' <<<"$contents" || package_fail "$dev: no static library"
+  grep -q ' \./usr/lib/pkgconfig/ortolib\.pc$' <<<"$contents" || package_fail "$dev: no ortolib.pc"
 
   rm -rf "$root"
   dpkg -x "$deb" "$root"
@@ -199,21 +201,24 @@ check_debian_packages() {
   check_cmdwrap_runs_shell "$root/usr/bin/cmdwrap" "$root.run"
   consumer_runner=()
   check_consumer "$root/usr" "$root.consumer" "$version" -DCONSUMER_CHECK_HEADERS=OFF
+  check_pkg_config_consumer "$root/usr" "$root.pkg-config" "$version"
 }
 
 # The Windows zip: its listing, then unpacked, cmdwrap.exe run under wine and the consumer
 # cross-built against the unpacked library (with ortolib::program, the no-wildcard source)
-# and run under wine.
+# and run under wine. $4 is the mingw build that made the zip: its wine prefix (on a running
+# wineserver) and its helper child are used.
 check_windows_zip() {
-  local zip=$1 scratch=$2 version=$3 listing top prefix
+  local zip=$1 scratch=$2 version=$3 windows_build=$4 listing top prefix
   listing=$(cmake -E tar tf "$zip")
   top=cmdwrap-$version-win64
   for file in bin/cmdwrap.exe lib/libortolib.a include/ortolib/version.h \
       include/ortolib/core/string.h share/ortolib/program_no_wildcards.cpp \
-      lib/cmake/ortolib/ortolibConfig.cmake share/man/man1/cmdwrap.1; do
+      lib/cmake/ortolib/ortolibConfig.cmake lib/pkgconfig/ortolib.pc share/man/man1/cmdwrap.1; do
     grep -qx "$top/$file" <<<"$listing" || package_fail "$zip does not list $top/$file"
   done
-  ! grep -q 'platform/win32/' <<<"$listing" || package_fail "$zip holds backend headers"
+  ! grep -q 'platform/\(win32\|private\)/' <<<"$listing" ||
+    package_fail "$zip holds the platform's private or backend headers"
 
   rm -rf "$scratch"
   mkdir -p "$scratch"
@@ -221,12 +226,12 @@ check_windows_zip() {
   prefix=$scratch/$top
   check_installed_tree "$prefix" "$version" .exe
   # The tests' wine prefix; a first run sets it up and may talk about that on its own.
-  local wine_prefix=$PWD/build/mingw/wineprefix
+  local wine_prefix=$windows_build/wineprefix
   mkdir -p "$wine_prefix"
   cmake/wine-run "$wine_prefix" "$prefix/bin/cmdwrap.exe" >/dev/null 2>&1 </dev/null || true
   check_installed_cmdwrap "$prefix/bin/cmdwrap.exe" "$scratch/run" "$PWD/cmake/wine-run" "$wine_prefix"
   # The mingw build that made the zip also built the helper child of the tests.
-  local child=$PWD/build/mingw/tests/child/test_child.exe
+  local child=$windows_build/tests/child/test_child.exe
   if [ -f "$child" ]; then
     check_cmdwrap_runs_child "$prefix/bin/cmdwrap.exe" "$child" "$scratch/run" \
       "$PWD/cmake/wine-run" "$wine_prefix"
@@ -240,32 +245,4 @@ check_windows_zip() {
   # Whether "*" would be expanded depends on how the runtime was built: look at the build too.
   grep -q "$prefix/share/ortolib/program_no_wildcards\.cpp" "$scratch/consumer/build.ninja" ||
     package_fail "ortolib::program did not bring its source into the Windows consumer"
-}
-
-# The package stage of scripts/test.sh: the release build installed into a scratch prefix and
-# used by the consumer, the manual page, the Debian packages unpacked into a scratch root, and
-# the Windows zip.
-run_package_stage() {
-  local scratch=$PWD/build/package-check version
-  build_debian_packages
-  version=$(project_version release)
-  rm -rf "$scratch"
-  mkdir -p "$scratch"
-
-  echo "== package: install into a scratch prefix and build a consumer against it"
-  cmake --install build/release --prefix "$scratch/prefix" >/dev/null
-  check_installed_tree "$scratch/prefix" "$version"
-  check_manual_page "$scratch/prefix/share/man/man1/cmdwrap.1" "$version"
-  check_installed_cmdwrap "$scratch/prefix/bin/cmdwrap" "$scratch/prefix-run"
-  check_cmdwrap_runs_shell "$scratch/prefix/bin/cmdwrap" "$scratch/prefix-run"
-  consumer_runner=()
-  check_consumer "$scratch/prefix" "$scratch/consumer" "$version"
-
-  echo "== package: the Debian packages in a scratch root"
-  check_debian_packages build/release/packages "$scratch/root" "$version"
-
-  build_windows_zip
-  echo "== package: the Windows zip, its programs under wine"
-  check_windows_zip "$PWD/build/mingw/packages/cmdwrap-$version-win64.zip" "$scratch/windows" "$version"
-  echo "== package: all checks passed"
 }
