@@ -14,6 +14,7 @@
 #include "ortolib/core/exception.h"
 #include "ortolib/core/fatal.h"
 #include "support/captured_log.h"
+#include "support/child_run.h"
 #include "support/exit_status.h"
 #include "support/scratch_file.h"
 
@@ -143,8 +144,11 @@ TEST(ProcessUnitExample, CollectsTheProgramsOutputAndExitCode) {
 
 TEST(ProcessUnitExample, EachArgumentArrivesWhole) {
   pt::string output;
-  EXPECT_EQ(example::run_program(ORTO_TEST_CHILD, {"hex-args", "two words", "", "*"}, output), 0);
-  EXPECT_EQ(bytes_of(output), "74776f20776f726473\n\n2a\n");
+  EXPECT_EQ(example::run_program(ORTO_TEST_CHILD,
+                                 {"hex-args", "two words", "", "*", R"(say "hi" C:\dir\)"}, output),
+            0);
+  EXPECT_EQ(bytes_of(output),
+            "74776f20776f726473\n\n2a\n" + pt::test::hex(R"(say "hi" C:\dir\)") + "\n");
 }
 
 TEST(ProcessUnitExample, AMissingProgramGivesMinusOneAndAReport) {
