@@ -101,31 +101,25 @@ TEST(EscapeArgument, LongRunsOfBackslashes) {
   EXPECT_EQ(escape_argument(run + "\""), run + run + "\\\"");
 }
 
-struct program_row {
-  std::string name;
-  std::string on_line;
-};
-
-void PrintTo(const program_row& row, std::ostream* out) { *out << row.name; }
-
-class QuoteProgramName : public testing::TestWithParam<program_row> {};
+// The program name is a token of its own rule: the line holds the name.
+class QuoteProgramName : public testing::TestWithParam<token_row> {};
 
 TEST_P(QuoteProgramName, MatchesTheTable) {
-  EXPECT_EQ(quote_program_name(GetParam().name), GetParam().on_line);
+  EXPECT_EQ(quote_program_name(GetParam().line), GetParam().token);
 }
 
 // clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Rows, QuoteProgramName,
-    testing::Values(program_row{R"(C:\dir\p.exe)", R"(C:\dir\p.exe)"},
-                    program_row{"/usr/bin/prog", "/usr/bin/prog"},
-                    program_row{R"(C:\my dir\p.exe)", R"("C:\my dir\p.exe")"},
-                    program_row{"/a\tb/c", "\"/a\tb/c\""},
-                    program_row{R"(C:\dir\)", R"(C:\dir\)"},
-                    program_row{R"(C:\my dir\)", R"("C:\my dir\")"},
+    testing::Values(token_row{R"(C:\dir\p.exe)", R"(C:\dir\p.exe)"},
+                    token_row{"/usr/bin/prog", "/usr/bin/prog"},
+                    token_row{R"(C:\my dir\p.exe)", R"("C:\my dir\p.exe")"},
+                    token_row{"/a\tb/c", "\"/a\tb/c\""},
+                    token_row{R"(C:\dir\)", R"(C:\dir\)"},
+                    token_row{R"(C:\my dir\)", R"("C:\my dir\")"},
                     // A quote, which no Windows path holds, is doubled and then reads as nothing.
-                    program_row{R"(/odd"name)", R"("/odd""name")"},
-                    program_row{"", ""}));
+                    token_row{R"(/odd"name)", R"("/odd""name")"},
+                    token_row{"", ""}));
 // clang-format on
 
 // Lines of any bytes but NUL, LF and 0x1A (which never reach quoting from the argument file),

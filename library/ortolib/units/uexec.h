@@ -23,7 +23,7 @@ namespace pt {
 // (variant_to_string): the items are tokens of the C-runtime rules, which work takes as they
 // stand. add_argument quotes an argument into such a token; an item added to args directly
 // must be quoted by its creator (pt::quote_argument, platform/command_line.h). An unquoted
-// item is split by those rules like any text: "echo hi; exit 3" would arrive as three
+// item is split by those rules like any text: "echo hi; exit 3" would arrive as four
 // arguments. The path is used as given, without search or added extension; on Windows the
 // command line starts with it as quote_program_name gives it, so that the child reads it as one
 // token, its argv[0]; on POSIX it is the child's argv[0] as it stands.
