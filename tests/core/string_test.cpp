@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <compare>
+#include <string>
 #include <string_view>
 #include <thread>
 #include <vector>
@@ -305,6 +308,37 @@ TEST(StringDeathTest, OverflowingLengthsAreFatal) {
         big.append(big);
       },
       fatal_string_overflow, "String overflow");
+}
+
+TEST(StringInterop, ComparesBytesAsUnsignedValuesNulIncluded) {
+  const string a("abc"), a_copy = string("abc", 3), b("abd"), nul_inside("ab\0c", 4);
+  EXPECT_TRUE(a == a_copy && a == "abc" && a == std::string_view("abc"));
+  EXPECT_TRUE("abc" == a && std::string_view("abc") == a);
+  EXPECT_FALSE(a == b || a == nul_inside || nul_inside == "ab");  // "ab" is not "ab\0c"
+  EXPECT_TRUE(string() == static_cast<const char*>(nullptr) && string() == "");
+  EXPECT_EQ(a <=> b, std::strong_ordering::less);
+  EXPECT_EQ(string("ab") <=> a, std::strong_ordering::less);  // a prefix comes first
+  EXPECT_EQ(nul_inside <=> string("ab"), std::strong_ordering::greater);
+  EXPECT_EQ(string("\xff") <=> "a", std::strong_ordering::greater);  // 0xFF above 'a'
+  EXPECT_EQ(a <=> "abc", std::strong_ordering::equal);
+  EXPECT_TRUE(string("\x80") > string("\x7f"));
+}
+
+TEST(StringInterop, ViewsRangesAndConstructionFromAView) {
+  const string bytes("x\0y", 3);
+  std::string_view v = bytes;
+  EXPECT_EQ(v, std::string_view("x\0y", 3));
+  EXPECT_EQ(v.data(), bytes.text());  // no copy
+  EXPECT_EQ(std::string(bytes.begin(), bytes.end()), std::string("x\0y", 3));
+  EXPECT_EQ(std::count(bytes.begin(), bytes.end(), '\0'), 1);
+  EXPECT_EQ(std::string_view(string()).size(), 0u);
+
+  string from_view(std::string_view("a\0b", 3));
+  EXPECT_EQ(from_view.length(), 3);
+  EXPECT_EQ(from_view, std::string_view("a\0b", 3));
+  EXPECT_EQ(string(std::string_view()).text(), shared_nul());
+  std::string standard = "from std";
+  EXPECT_EQ(string(standard), "from std");
 }
 
 }  // namespace

@@ -138,6 +138,11 @@ string::string(string&& other) noexcept : chars(other.chars) { other.chars = emp
 string::string(const char* text) { init_from_text(text); }
 string::string(const char* bytes, std::int32_t length) { init_from_buffer(bytes, length); }
 string::string(char ch) { init_from_char(ch); }
+string::string(std::string_view bytes) {
+  if (bytes.size() > static_cast<std::size_t>(max_string_length))
+    string_overflow();
+  init_from_buffer(bytes.data(), static_cast<std::int32_t>(bytes.size()));
+}
 string::~string() { clear(); }
 
 // ------------------------------------------------------------ assignment
@@ -304,6 +309,55 @@ string concat(char ch, const string& right) {
   else
     result.init_concat(&ch, 1, right.chars, right.length());
   return result;
+}
+
+// ------------------------------------------------------------ comparison
+
+namespace {
+
+std::string_view view_of_text(const char* text) {
+  return text == nullptr ? std::string_view() : std::string_view(text);
+}
+
+// memcmp orders bytes as unsigned values; a common prefix puts the shorter first.
+std::strong_ordering compare_bytes(std::string_view left, std::string_view right) noexcept {
+  std::size_t common = left.size() < right.size() ? left.size() : right.size();
+  int order = common == 0 ? 0 : std::memcmp(left.data(), right.data(), common);
+  if (order != 0)
+    return order < 0 ? std::strong_ordering::less : std::strong_ordering::greater;
+  return left.size() <=> right.size();
+}
+
+bool equal_bytes(std::string_view left, std::string_view right) noexcept {
+  return left.size() == right.size() &&
+         (left.empty() || std::memcmp(left.data(), right.data(), left.size()) == 0);
+}
+
+}  // namespace
+
+bool operator==(const string& left, const string& right) noexcept {
+  // Values that share a block are equal without looking at the bytes.
+  return left.chars == right.chars || equal_bytes(left, right);
+}
+
+bool operator==(const string& left, std::string_view right) noexcept {
+  return equal_bytes(left, right);
+}
+
+bool operator==(const string& left, const char* right) noexcept {
+  return equal_bytes(left, view_of_text(right));
+}
+
+std::strong_ordering operator<=>(const string& left, const string& right) noexcept {
+  return compare_bytes(left, right);
+}
+
+std::strong_ordering operator<=>(const string& left, std::string_view right) noexcept {
+  return compare_bytes(left, right);
+}
+
+std::strong_ordering operator<=>(const string& left, const char* right) noexcept {
+  return compare_bytes(left, view_of_text(right));
 }
 
 // ---------------------------------------------------------------- search

@@ -3,7 +3,9 @@
 // ("String overflow", 0xC0015); exhausted memory is fatal 0xC0005.
 #pragma once
 
+#include <compare>
 #include <cstdint>
+#include <string_view>
 
 #include "ortolib/core/startup.h"
 
@@ -44,7 +46,10 @@ class string {
   string(const char* text);                        // a copy of a zero-terminated text (null: empty)
   string(const char* bytes, std::int32_t length);  // a copy of length bytes (none: empty)
   explicit string(char ch);                        // one character, NUL included
-  ~string();                                       // clear
+  // A copy of the view's bytes, NUL included; a view longer than max_string_length is fatal
+  // "String overflow". Implicit, as the constructor from a C text is.
+  string(std::string_view bytes);
+  ~string();  // clear
 
   string& operator=(const string& other);
   string& operator=(string&& other) noexcept;
@@ -70,6 +75,22 @@ class string {
   char operator[](std::int32_t index) const { return chars[index]; }
   // How many values share the block (0 for the shared empty block and its many users).
   std::int32_t refcount() const;
+
+  // Every byte, NUL included, for the standard library: a view, and the range of a range-for
+  // or an algorithm. Read-only (a write must first make the block private); valid as text() is.
+  operator std::string_view() const noexcept { return {chars, static_cast<std::size_t>(length())}; }
+  const char* begin() const noexcept { return chars; }
+  const char* end() const noexcept { return chars + length(); }
+
+  // Comparisons of the bytes, NUL included: equal when lengths and bytes are; ordered byte by
+  // byte as unsigned values (as memcmp orders), a string before every longer one it begins.
+  // A null C text compares as the empty string.
+  friend bool operator==(const string& left, const string& right) noexcept;
+  friend bool operator==(const string& left, std::string_view right) noexcept;
+  friend bool operator==(const string& left, const char* right) noexcept;
+  friend std::strong_ordering operator<=>(const string& left, const string& right) noexcept;
+  friend std::strong_ordering operator<=>(const string& left, std::string_view right) noexcept;
+  friend std::strong_ordering operator<=>(const string& left, const char* right) noexcept;
 
   // Shares other's block (nothing happens when this value already holds it).
   void assign(const string& other);
