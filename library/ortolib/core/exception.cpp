@@ -5,6 +5,6 @@ namespace pt {
 
 exception::~exception() = default;
 
-string exception::get_message() { return message; }
+string exception::get_message() const { return message; }
 
 }  // namespace pt
