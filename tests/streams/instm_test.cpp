@@ -144,5 +144,46 @@ TEST(InstmDeathTest, ARefillWithoutBufferIsFatal) {
       0xC000B, "Internal: buffer required");
 }
 
+// Every line read_line gives, each closed by "|".
+std::string lines_of(const std::string& data, std::int32_t buffer_size) {
+  scripted_input in(data, buffer_size);
+  in.chunk_limit = 3;  // lines and their CR LF split across device reads
+  in.open_stream();
+  std::string lines;
+  string line("left over");
+  while (in.read_line(line))
+    lines += std::string(std::string_view(line)) + "|";
+  EXPECT_TRUE(line.is_empty());
+  return lines;
+}
+
+TEST(InstmReadLine, LfAndCrLfEndALineAndEveryOtherByteStays) {
+  using namespace std::string_literals;
+  const std::string data = "a\nbb\r\n\nc\rd\r\r\n\0\x1a e\r"s;
+  const std::string expected = "a|bb||c\rd\r|\0\x1a e\r|"s;
+  for (std::int32_t buffer_size : {0, 1, 2, 4096}) {
+    SCOPED_TRACE(buffer_size);
+    EXPECT_EQ(lines_of(data, buffer_size), expected);
+  }
+  EXPECT_EQ(lines_of("", 8), "");
+  EXPECT_EQ(lines_of("\n", 8), "|");
+  EXPECT_EQ(lines_of("last", 8), "last|");
+}
+
+TEST(InstmReadLine, AClosedStreamAndADeviceErrorRaise) {
+  scripted_input in("x\ny", 8);
+  string line;
+  EXPECT_THROW(in.read_line(line), estream*) << "closed";
+  in.fail_at_read = 0;
+  in.open_stream();
+  try {
+    in.read_line(line);
+    ADD_FAILURE() << "no error";
+  } catch (estream* error) {
+    EXPECT_EQ(error->error_code, 5);
+    delete error;
+  }
+}
+
 }  // namespace
 }  // namespace pt

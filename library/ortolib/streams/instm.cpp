@@ -90,4 +90,45 @@ std::int32_t instm::read_block(void* destination, std::int32_t count) {
   return total;
 }
 
+bool instm::read_line(string& line) {
+  line.clear();
+  if (!is_active)
+    raise_inactive();
+  bool line_end = false;
+  if (buffer == nullptr) {
+    char byte;
+    while (read_unbuffered(&byte, 1) == 1) {
+      if (byte == '\n') {
+        line_end = true;
+        break;
+      }
+      line.append(&byte, 1);
+    }
+  } else {
+    // Whole runs of the buffer up to the next LF, so a line costs one append per refill.
+    while (!at_end()) {
+      const char* from = buffer + buffer_pos;
+      const std::int32_t available = buffer_end - buffer_pos;
+      const auto* lf =
+          static_cast<const char*>(std::memchr(from, '\n', static_cast<std::size_t>(available)));
+      const std::int32_t run = lf != nullptr ? static_cast<std::int32_t>(lf - from) : available;
+      line.append(from, run);
+      buffer_pos += run;
+      if (lf != nullptr) {
+        ++buffer_pos;
+        line_end = true;
+        break;
+      }
+    }
+  }
+  if (!line_end)
+    return !line.is_empty();
+  // Only the CR right before the LF belongs to the line end; it may have come in an earlier
+  // refill, so it is taken off the line, not skipped in the buffer.
+  const std::int32_t length = line.length();
+  if (length > 0 && line[length - 1] == '\r')
+    line.set_length(length - 1);
+  return true;
+}
+
 }  // namespace pt

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "ortolib/core/string.h"
 #include "ortolib/streams/iobase.h"
 
 namespace pt {
@@ -27,6 +28,22 @@ class instm : public iobase {
   // True when no more data will come; may read from the device to find out. Unbuffered, it
   // turns true only after a read has delivered nothing. True on a closed stream.
   bool at_end();
+
+  // Reads the next line into line, without its line end, and returns true; at the end of the
+  // data, with no byte left, empties line and returns false. A line ends at LF or at CR LF,
+  // which reads as LF:
+  //
+  //   data             lines
+  //   "a\nb\r\nc"      "a", "b", "c"   a last line without a line end counts
+  //   "a\n\n"          "a", ""         no line after the last line end
+  //   "a\rb\r"         "a\rb\r"        a CR without LF stays in the line
+  //   "a\0b\x1a c\n"   "a\0b\x1a c"    so does every other byte, NUL and 0x1A included:
+  //                                    the data end where the stream ends
+  //
+  // Stream errors pass through (the bytes of the line read so far are then lost); a closed
+  // stream raises "Stream inactive". A line longer than a string can hold is the fatal
+  // "String overflow". Unbuffered, it reads one byte per device read.
+  bool read_line(string& line);
 
  protected:
   // Raw read from the OS handle: the bytes read (0 at the end of a file or of pipe data), -1
