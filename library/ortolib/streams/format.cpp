@@ -9,6 +9,7 @@
 #include "ortolib/core/charset.h"
 #include "ortolib/core/datetime.h"
 #include "ortolib/platform/private/format.h"
+#include "ortolib/streams/format_args.h"
 #include "ortolib/streams/format_flags.h"
 #include "ortolib/streams/outstm.h"
 
@@ -81,9 +82,111 @@ int render_timestamp(char (&text)[output_size], const char* pattern, timestamp t
   return static_cast<int>(std::strftime(text, output_size, pattern, &record));
 }
 
-}  // namespace
+// The arguments of a C-variadic call: every read takes the next argument as the type the
+// directive names; the caller answers for the types.
+class variadic_source {
+ public:
+  explicit variadic_source(va_list& arguments) : arguments(arguments) {}
 
-void write_formatted(outstm& stream, const char* format, va_list arguments) {
+  bool int32(std::int32_t& value) {
+    value = va_arg(arguments, int);
+    return true;
+  }
+  bool int64(std::int64_t& value) {
+    value = va_arg(arguments, long long);
+    return true;
+  }
+  bool real(double& value) {
+    value = va_arg(arguments, double);
+    return true;
+  }
+  bool text(const char*& value) {
+    value = va_arg(arguments, const char*);
+    return true;
+  }
+  bool pointer(const void*& value) {
+    value = va_arg(arguments, const void*);
+    return true;
+  }
+  // Takes the argument of a directive that has a length modifier and no conversion.
+  // The branches differ only in the type va_arg reads, which the clone check overlooks.
+  void skip(directive_kind modified) {
+    if (modified == directive_kind::integer_64)
+      (void)va_arg(arguments, long long);  // NOLINT(bugprone-branch-clone)
+    else if (modified == directive_kind::long_floating)
+      (void)va_arg(arguments, double);
+    else
+      (void)va_arg(arguments, int);
+  }
+
+ private:
+  va_list& arguments;
+};
+
+// The arguments of a checked call, each with its kind: a read converts the next argument to
+// what the directive reads (an integer narrowed to 32 bits or kept at 64, an integer made a
+// double), or fails when the argument is of another kind or missing.
+class checked_source {
+ public:
+  checked_source(const format_arg* first, std::int32_t count)
+      : next(first), end(count > 0 ? first + count : first) {}
+
+  bool int32(std::int32_t& value) {
+    const format_arg* arg = take();
+    if (arg == nullptr || arg->type != format_arg::kind::integer)
+      return false;
+    value = static_cast<std::int32_t>(arg->integer);  // the low 32 bits, as C would read them
+    return true;
+  }
+  bool int64(std::int64_t& value) {
+    const format_arg* arg = take();
+    if (arg == nullptr || arg->type != format_arg::kind::integer)
+      return false;
+    value = arg->integer;
+    return true;
+  }
+  bool real(double& value) {
+    const format_arg* arg = take();
+    if (arg == nullptr)
+      return false;
+    if (arg->type == format_arg::kind::real)
+      value = arg->real;
+    else if (arg->type == format_arg::kind::integer)
+      value = static_cast<double>(arg->integer);
+    else
+      return false;
+    return true;
+  }
+  bool text(const char*& value) {
+    const format_arg* arg = take();
+    if (arg == nullptr || arg->type != format_arg::kind::text)
+      return false;
+    value = arg->text;
+    return true;
+  }
+  bool pointer(const void*& value) {
+    const format_arg* arg = take();
+    if (arg == nullptr)
+      return false;
+    if (arg->type == format_arg::kind::pointer)
+      value = arg->pointer;
+    else if (arg->type == format_arg::kind::text)
+      value = arg->text;
+    else
+      return false;
+    return true;
+  }
+  void skip(directive_kind) { (void)take(); }
+
+ private:
+  const format_arg* next;
+  const format_arg* end;
+
+  const format_arg* take() { return next < end ? next++ : nullptr; }
+};
+
+template <class Source>
+void format_onto(outstm& stream, const char* format, Source& arguments) {
   if (format == nullptr)
     return;
   char directive[directive_size];
@@ -135,13 +238,7 @@ void write_formatted(outstm& stream, const char* format, va_list arguments) {
         return;  // not a directive: the output ends here
       // The directive still takes its argument, so that the following ones get theirs; it
       // writes nothing, and the letter stays unconsumed to be written as text.
-      // The branches differ only in the type va_arg reads, which the clone check overlooks.
-      if (modified == directive_kind::integer_64)
-        (void)va_arg(arguments, long long);  // NOLINT(bugprone-branch-clone)
-      else if (modified == directive_kind::long_floating)
-        (void)va_arg(arguments, double);
-      else
-        (void)va_arg(arguments, int);
+      arguments.skip(modified);
       continue;
     }
     ++next;
@@ -161,47 +258,56 @@ void write_formatted(outstm& stream, const char* format, va_list arguments) {
     directive[length++] = conversion;
     directive[length] = '\0';
 
+    // An argument the source cannot give (a checked call's argument of another kind, or
+    // none left) leaves the directive without text.
     int produced = 0;
+    std::int32_t int32 = 0;
+    std::int64_t int64 = 0;
+    double real = 0;
+    const char* value_text = nullptr;
+    const void* value_pointer = nullptr;
     switch (kind) {
-      case directive_kind::character: {
-        int value = va_arg(arguments, int);
+      case directive_kind::character:
+        if (!arguments.int32(int32))
+          break;
         if (!has_flags)
-          stream.put_byte(static_cast<char>(value));
+          stream.put_byte(static_cast<char>(int32));
         else
-          produced = platform::format_bounded(text, output_size, directive, value);
+          produced = platform::format_bounded(text, output_size, directive, int32);
         break;
-      }
-      // NOLINTNEXTLINE(bugprone-branch-clone): these differ in the type va_arg reads
       case directive_kind::short_integer:
       case directive_kind::integer:
       case directive_kind::long_integer:
-        produced = platform::format_bounded(text, output_size, directive, va_arg(arguments, int));
+        if (arguments.int32(int32))
+          produced = platform::format_bounded(text, output_size, directive, int32);
         break;
       case directive_kind::integer_64:
-        produced =
-            platform::format_bounded(text, output_size, directive, va_arg(arguments, long long));
+        if (arguments.int64(int64))
+          produced =
+              platform::format_bounded(text, output_size, directive, static_cast<long long>(int64));
         break;
       case directive_kind::pointer:
-        produced = platform::format_bounded(text, output_size, directive, va_arg(arguments, void*));
+        if (arguments.pointer(value_pointer))
+          produced = platform::format_bounded(text, output_size, directive, value_pointer);
         break;
-      case directive_kind::text: {
+      case directive_kind::text:
         // A null text writes nothing, with flags as without: the formatters disagree on it.
-        const char* value = va_arg(arguments, const char*);
-        if (value == nullptr)
+        if (!arguments.text(value_text) || value_text == nullptr)
           break;
         if (!has_flags)
-          stream.write_text(value);
+          stream.write_text(value_text);
         else
-          produced = platform::format_bounded(text, output_size, directive, value);
+          produced = platform::format_bounded(text, output_size, directive, value_text);
         break;
-      }
       case directive_kind::floating:
       case directive_kind::long_floating:
-        produced =
-            platform::format_bounded(text, output_size, directive, va_arg(arguments, double));
+        if (arguments.real(real))
+          produced = platform::format_bounded(text, output_size, directive, real);
         break;
       case directive_kind::address: {
-        unsigned value = va_arg(arguments, unsigned);
+        if (!arguments.int32(int32))
+          break;
+        const auto value = static_cast<std::uint32_t>(int32);
         produced = platform::format_bounded(
             text, output_size, "%d.%d.%d.%d", static_cast<int>(value & 0xFF),
             static_cast<int>(value >> 8 & 0xFF), static_cast<int>(value >> 16 & 0xFF),
@@ -209,10 +315,12 @@ void write_formatted(outstm& stream, const char* format, va_list arguments) {
         break;
       }
       case directive_kind::short_timestamp:
-        produced = render_timestamp(text, short_time_format, va_arg(arguments, std::int64_t));
+        if (arguments.int64(int64))
+          produced = render_timestamp(text, short_time_format, int64);
         break;
       case directive_kind::long_timestamp:
-        produced = render_timestamp(text, long_time_format, va_arg(arguments, std::int64_t));
+        if (arguments.int64(int64))
+          produced = render_timestamp(text, long_time_format, int64);
         break;
       case directive_kind::none: break;
     }
@@ -220,6 +328,28 @@ void write_formatted(outstm& stream, const char* format, va_list arguments) {
     if (produced > 0)
       stream.write_block(text, produced);
   }
+}
+
+}  // namespace
+
+void write_formatted(outstm& stream, const char* format, va_list arguments) {
+  // A copy, so that the source can hold the list by reference whatever va_list is.
+  va_list copy;
+  va_copy(copy, arguments);
+  variadic_source source(copy);
+  try {
+    format_onto(stream, format, source);
+  } catch (...) {
+    va_end(copy);
+    throw;
+  }
+  va_end(copy);
+}
+
+void write_formatted(outstm& stream, const char* format, const format_arg* arguments,
+                     std::int32_t count) {
+  checked_source source(arguments, count);
+  format_onto(stream, format, source);
 }
 
 }  // namespace pt

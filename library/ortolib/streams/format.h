@@ -4,10 +4,12 @@
 #pragma once
 
 #include <cstdarg>
+#include <cstdint>
 
 namespace pt {
 
 class outstm;
+struct format_arg;
 
 // strftime patterns of the "t" and "T" directives, read at each such directive. Constant
 // from start-up on.
@@ -35,5 +37,21 @@ extern const char* long_time_format;   // "%a %b %d %X %Y"
 // outside the calendar, write nothing. Uses two stack buffers and no heap. Stream errors pass
 // through.
 void write_formatted(outstm& stream, const char* format, va_list arguments);
+
+// The same with the count arguments of a checked call (format_args.h). Each directive reads
+// the next argument as the table says when the argument is of a kind that directive reads:
+//
+//   directive                      reads                          converted
+//   %c %d %i %o %u %x %X %h.. %l.. an integer                     to its low 32 bits
+//   %a                             an integer                     to its low 32 bits
+//   %ll.., %t %T                   an integer                     kept at 64 bits
+//   %e %E %f %g %G %L..            a real or an integer           to a double
+//   %s                             a text                         (its text up to a NUL)
+//   %p                             a pointer or a text            its address
+//
+// Any other argument, or none left, writes nothing for that directive and the format goes on;
+// arguments left over are not used.
+void write_formatted(outstm& stream, const char* format, const format_arg* arguments,
+                     std::int32_t count);
 
 }  // namespace pt

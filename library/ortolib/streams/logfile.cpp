@@ -9,21 +9,14 @@ logfile::~logfile() = default;
 
 std::int32_t logfile::kind_code() { return kind_logfile; }
 
-void logfile::format(const char* format, ...) {
-  va_list arguments;
-  va_start(arguments, format);
-  try {
-    vformat(format, arguments);
-  } catch (...) {
-    va_end(arguments);
-    throw;
-  }
-  va_end(arguments);
-}
-
 void logfile::vformat(const char* format, va_list arguments) {
   critsec_guard hold(output_lock);
   outstm::vformat(format, arguments);
+}
+
+void logfile::write_format(const char* format, const format_arg* arguments, std::int32_t count) {
+  critsec_guard hold(output_lock);
+  outstm::write_format(format, arguments, count);
 }
 
 }  // namespace pt

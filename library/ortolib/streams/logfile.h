@@ -23,10 +23,13 @@ class logfile : public outfile {
 
   std::int32_t kind_code() override;  // kind_logfile: an outfile to callers that look
 
-  // Formats onto this stream under output_lock (outstm::vformat). A failed write raises its
-  // stream error after the lock is left; what was written before stays written.
-  void format(const char* format, ...);
+  // format (outstm's, checked) and vformat format onto this stream under output_lock. A failed
+  // write raises its stream error after the lock is left; what was written before stays
+  // written.
   void vformat(const char* format, va_list arguments);
+
+ protected:
+  void write_format(const char* format, const format_arg* arguments, std::int32_t count) override;
 };
 
 }  // namespace pt

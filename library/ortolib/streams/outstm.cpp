@@ -125,4 +125,8 @@ void outstm::vformat(const char* format, va_list arguments) {
   write_formatted(*this, format, arguments);
 }
 
+void outstm::write_format(const char* format, const format_arg* arguments, std::int32_t count) {
+  write_formatted(*this, format, arguments, count);
+}
+
 }  // namespace pt

@@ -5,6 +5,7 @@
 #include <cstdarg>
 #include <cstdint>
 
+#include "ortolib/streams/format_args.h"
 #include "ortolib/streams/iobase.h"
 
 namespace pt {
@@ -37,9 +38,19 @@ class outstm : public iobase {
   // raises nothing, even on a closed stream.
   void write_text(const char* text);
 
-  // Formatted output (format.h): percent directives with one argument each from arguments.
-  // Stream errors of the writes pass through; what was written before stays written. Not
-  // serialised: logfile adds a lock.
+  // Formatted output (format.h), checked: each argument is passed by its type, and each
+  // directive reads it as what that directive prints, so a pt::string serves %s, an int %lld
+  // and a 64-bit value %d (its low 32 bits, as the directive reads). A type the engine cannot
+  // print does not compile (format_args.h). Stream errors of the writes pass through; what
+  // was written before stays written. A logfile serialises the call.
+  template <class... Arguments>
+  void format(const char* format, const Arguments&... arguments) {
+    const auto list = make_format_args(arguments...);
+    write_format(format, list.data(), static_cast<std::int32_t>(list.size()));
+  }
+
+  // Formatted output from a C variable-argument list: one argument of the directive's type per
+  // directive, unchecked. Not serialised: logfile's own vformat takes its lock.
   void vformat(const char* format, va_list arguments);
 
  protected:
@@ -55,6 +66,9 @@ class outstm : public iobase {
   std::int32_t write_unbuffered(const void* source, std::int32_t count);
   // True when the buffer can take a byte, after draining a full one; true when unbuffered.
   bool room_in_buffer();
+
+  // The engine behind format, given the checked arguments; a logfile holds its lock around it.
+  virtual void write_format(const char* format, const format_arg* arguments, std::int32_t count);
 };
 
 }  // namespace pt
