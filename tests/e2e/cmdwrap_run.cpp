@@ -124,7 +124,10 @@ wrapper_run run_cmdwrap(const std::vector<std::string>& arguments, const wrapper
   input.write(options.input);
   platform::handle in = open_or_fail(input, platform::file_access::read);
   platform::handle out = open_or_fail(output, platform::file_access::write_truncate);
-  platform::handle err = open_or_fail(error, platform::file_access::write_truncate);
+  platform::handle err =
+      options.error_path != nullptr
+          ? platform::file_open(options.error_path, platform::file_access::write_append)
+          : open_or_fail(error, platform::file_access::write_truncate);
 
   std::optional<launcher_log> log;
   if (under_launcher())

@@ -40,6 +40,9 @@ struct wrapper_options {
   // The standard handle cmdwrap is started without: an unusable handle in its place (POSIX: the
   // descriptor closed; Windows: the null handle, which every use of fails).
   standard_handle unusable = standard_handle::none;
+  // cmdwrap's standard error on this existing file (a device such as /dev/full) instead of a
+  // scratch file; null for the scratch file, whose text the run returns.
+  const char* error_path = nullptr;
   // Limits on cmdwrap's process (and so on its child); none can apply under a launcher.
   process_limits limits;
 };

@@ -159,14 +159,21 @@ TEST(Faults, WithoutAStandardHandleTheChildStillRunsAndItsOutputComesBack) {
   EXPECT_EQ(result.file, "before\r\n");
 }
 
-TEST(Faults, WithoutStandardErrorAChildThatCannotStartLeavesAnEmptyFile) {
-  // The "Error: " line itself fails; that failure reaches the entry after the file was emptied.
+TEST(Faults, AnErrorLineThatCannotBeWrittenChangesNothingElse) {
+  // Without a usable standard error, or on a full one, the "Error: " line fails; the run still
+  // ends as with a working one: the note for "no exit code" and -1.
   scratch_file missing("no-such-program");
-  wrapper_options options;
-  options.unusable = standard_handle::error;
-  auto result = run_child_through_wrapper("hex-args\nx\n", options, missing.path());
-  EXPECT_EQ(result.run.status, failed);
-  EXPECT_EQ(result.file, "");
+  wrapper_options closed;
+  closed.unusable = standard_handle::error;
+  wrapper_options full;
+  full.error_path = "/dev/full";
+  for (const wrapper_options* options : {&closed, &full}) {
+    if (options == &full && (on_windows() || !std::filesystem::exists("/dev/full")))
+      continue;
+    auto result = run_child_through_wrapper("hex-args\nx\n", *options, missing.path());
+    EXPECT_EQ(result.run.status, failed);
+    EXPECT_EQ(result.file, "Returned Win32 exception 0xffffffff\r\n");
+  }
 }
 
 TEST(Faults, AChildThatClosesItsOutputEarlyAndRunsOn) {

@@ -10,6 +10,7 @@
 #include <cctype>
 #include <latch>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -159,9 +160,59 @@ TEST(Unit, LibraryExceptionsAreReportedOnceEachAndTheRunCompletes) {
   EXPECT_EQ(u->after_works, 1);
   expect_idle_with_standard_streams(*u);
 
+  EXPECT_TRUE(u->failed());
+  EXPECT_EQ(u->last_error(), "boom");
+
   u->throw_from_after_work = "after";
   u->run_unit(false);
   EXPECT_EQ(errors.text(), "Error: boom\nError: boom\nError: after\n");
+  EXPECT_EQ(u->last_error(), "after");  // the last failure of the run
+
+  u->throw_from_work = u->throw_from_after_work = nullptr;
+  u->run_unit(false);
+  EXPECT_FALSE(u->failed());  // reset when a run starts
+  EXPECT_TRUE(u->last_error().is_empty());
+  release(u);
+}
+
+// Takes the reports itself, so std_error gets none.
+class quiet_unit : public probe_unit {
+ public:
+  std::vector<std::string> reports;
+
+ protected:
+  void report_error(const string& message) override {
+    reports.emplace_back(std::string_view(message));
+  }
+};
+
+TEST(Unit, AProgramCanRouteTheReportsElsewhere) {
+  captured_std_error errors;
+  quiet_unit* u = make_held<quiet_unit>();
+  u->throw_from_work = "routed";
+  u->run_unit(true);
+  u->wait_run();
+  EXPECT_EQ(u->reports, std::vector<std::string>{"routed"});
+  EXPECT_EQ(errors.text(), "");
+  release(u);
+}
+
+// A report on a std_error that cannot be written is dropped; the runs, synchronous and on a
+// worker, end as they would with a working one, and the unit can run again.
+TEST(Unit, AReportThatCannotBeWrittenChangesNothingElse) {
+  captured_std_error restored_afterwards;
+  std_error.attach_handle(platform::unusable_handle);
+  std_error.open_stream();
+  probe_unit* u = make_held<probe_unit>();
+  u->throw_from_work = "unreported";
+  for (bool asynchronous : {false, true, false}) {
+    u->run_unit(asynchronous);
+    u->wait_run();
+    expect_idle_with_standard_streams(*u);
+    EXPECT_EQ(u->last_error(), "unreported");
+  }
+  EXPECT_EQ(u->works, 3);
+  EXPECT_EQ(u->after_works, 3);
   release(u);
 }
 
@@ -349,6 +400,11 @@ TEST(UnitChain, AMiddleUnitThatStopsReadingEndsTheHeadWithABrokenPipe) {
   EXPECT_EQ(occurrences(report, "Error: "), 2) << report;  // the head's failed write
   EXPECT_EQ(c.collected(), "");
   c.expect_unlinked_and_idle();
+  // The failed write names the head's end of the link by the head's class.
+  std::string head_error(std::string_view(c.head->last_error()));
+  EXPECT_EQ(head_error.rfind("Broken pipe [output of ", 0), 0u) << head_error;
+  EXPECT_EQ(head_error.substr(head_error.size() - 9), "producer]") << head_error;
+  EXPECT_EQ(occurrences(report, "Error: " + head_error + "\n"), 1) << report;
 }
 
 class UnitDeathTest : public testing::Test {};

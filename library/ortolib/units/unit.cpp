@@ -2,10 +2,15 @@
 // the units behind it, and the link between two units.
 #include "ortolib/units/unit.h"
 
+#include <cxxabi.h>
+
+#include <cstdlib>
 #include <memory>
+#include <typeinfo>
 
 #include "ortolib/core/exception.h"
 #include "ortolib/core/fatal.h"
+#include "ortolib/core/ref.h"
 #include "ortolib/streams/infile.h"
 #include "ortolib/streams/local_pipe.h"
 #include "ortolib/streams/outfile.h"
@@ -13,6 +18,46 @@
 #include "ortolib/units/unit_thread.h"
 
 namespace pt {
+
+namespace {
+
+// The ends of a link between two units: pipe streams that carry a name for their messages. The
+// name is not a file name, so a closed end opened again fails as a nameless pipe end does
+// instead of opening a file of that name.
+class link_reader : public infile {
+ public:
+  explicit link_reader(const string& name) : link_name(name) {}
+
+ protected:
+  string stream_name() override { return link_name; }
+
+ private:
+  string link_name;
+};
+
+class link_writer : public outfile {
+ public:
+  explicit link_writer(const string& name) : link_name(name) {}
+
+ protected:
+  string stream_name() override { return link_name; }
+
+ private:
+  string link_name;
+};
+
+// The name a unit goes by in messages: its own, or its class name as the compiler spells it.
+string name_of(unit& u) {
+  if (!u.name.is_empty())
+    return u.name;
+  const char* mangled = typeid(u).name();
+  int status = 0;
+  std::unique_ptr<char, decltype(&std::free)> readable(
+      abi::__cxa_demangle(mangled, nullptr, nullptr, &status), &std::free);
+  return status == 0 && readable ? string(readable.get()) : string(mangled);
+}
+
+}  // namespace
 
 unit::unit() {
   assign_ref(input_stream, &std_input);
@@ -36,6 +81,8 @@ void unit::run_unit(bool asynchronous) {
     return;
   if (worker != nullptr)
     fatal_error(fatal_unit_running, "Unit already running");
+  run_failed = false;
+  last_error_message.clear();
   // Every unit behind this one is reading before this one starts writing.
   if (next_unit != nullptr)
     next_unit->run_unit(true);
@@ -47,11 +94,17 @@ void unit::run_unit(bool asynchronous) {
   }
 }
 
-void unit::report(exception* error) {
-  // Deleted also when the report itself fails and that error travels on.
-  std::unique_ptr<exception> owned(error);
-  string message = owned->get_message();
-  std_error.format("Error: %s\n", message.text());
+void unit::report_error(const string& message) { std_error.format("Error: %s\n", message); }
+
+void unit::record_failure(exception* error) {
+  last_error_message = caught(error).message();
+  run_failed = true;
+  try {
+    report_error(last_error_message);
+  } catch (exception* failed_report) {
+    // Nowhere left to report it: the run goes on as it would have after a written report.
+    delete failed_report;
+  }
 }
 
 void unit::perform_run() {
@@ -64,12 +117,12 @@ void unit::perform_run() {
     if (output_stream->is_active)
       output_stream->flush_output();
   } catch (exception* error) {
-    report(error);
+    record_failure(error);
   }
   try {
     after_work();
   } catch (exception* error) {
-    report(error);
+    record_failure(error);
   }
   // The unit behind reads what this one wrote: closing the write end ends its input.
   if (next_unit != nullptr)
@@ -99,20 +152,12 @@ void unit::connect(unit* next) {
   if (next == nullptr)
     return;
   // Held here until both slots have them, so a failed pipe leaves nothing behind.
-  infile* reader = addref(new infile);
-  outfile* writer = addref(new outfile);
+  ref<infile> reader(new link_reader("input of " + name_of(*next)));
+  ref<outfile> writer(new link_writer("output of " + name_of(*this)));
   writer->set_buffer_size(0);
-  try {
-    make_local_pipe(*reader, *writer);
-  } catch (...) {
-    release(writer);
-    release(reader);
-    throw;
-  }
+  make_local_pipe(*reader, *writer);
   assign_ref(next->input_stream, reader);
   assign_ref(output_stream, writer);
-  release(writer);
-  release(reader);
   next->input_from_link = true;
   next_unit = next;
 }

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "ortolib/core/component.h"
+#include "ortolib/core/string.h"
 #include "ortolib/streams/instm.h"
 #include "ortolib/streams/outstm.h"
 
@@ -18,14 +19,18 @@ class unit_thread;
 // open, calls work, flushes the output and calls after_work.
 //
 // Errors: a library exception (exception*, stream errors included) from opening the streams,
-// from work, from the flush or from after_work is reported on std_error as one line
-// "Error: <message>" and deleted; the run then completes as usual and no error reaches the
-// caller. An exception of any other type, or one raised while writing that report, passes
-// out of run_unit (on a worker thread it leaves the thread, which ends the process).
+// from work, from the flush or from after_work is deleted after its message is kept
+// (failed, last_error) and handed to report_error, which by default writes one line
+// "Error: <message>" on std_error; the run then completes as usual and run_unit returns
+// normally. A report that fails (std_error closed or full) is dropped: the run ends as it
+// would have with a working std_error. An exception of any other type passes out of run_unit
+// (on a worker thread it leaves the thread, which ends the process).
 // Fatal: run_unit on a unit that has a worker while it is not marked running ends the
 // process with 0xC003C "Unit already running".
 //
-// Chains: connect joins this unit's output to the next unit's input through a local pipe.
+// Chains: connect joins this unit's output to the next unit's input through a local pipe whose
+// ends are named after their units ("output of <name>", "input of <name>"), so an error of
+// the link, such as "Broken pipe [output of <name>]", says whose stream failed.
 // run_unit on the head starts every unit behind it asynchronously, each on a unit_thread of
 // its own, before the head opens its streams; a finished unit in a chain closes its output, so
 // the next one sees the end of its input. The head's run is finished by run_unit itself when it
@@ -51,6 +56,9 @@ class unit : public component {
   // Counted slots (assign_ref); std_input and std_output in a new unit.
   instm* input_stream = nullptr;
   outstm* output_stream = nullptr;
+  // The unit's name in the names of the pipe ends connect makes; empty: the unit's class
+  // name (as the compiler spells it, e.g. "app::upper_case"). Read by connect.
+  string name;
 
   unit();
   // Deletes the worker (which waits for its thread), then releases the output and the input
@@ -80,11 +88,21 @@ class unit : public component {
   // worker thread: waiting for oneself is the fatal 0xC002F "Can not waitfor() on myself".
   void wait_run();
 
+  // The outcome of the last run, to be read once it is finished: whether a library exception
+  // was caught during it, and the message of the last one (empty when none was). Both are
+  // reset when a run starts.
+  bool failed() const { return run_failed; }
+  string last_error() const { return last_error_message; }
+
  protected:
   // The unit's processing; nothing here.
   virtual void work();
   // Called after work, also when work failed; nothing here.
   virtual void after_work();
+  // Reports the message of a library exception caught during a run, on the thread that runs
+  // the unit; by default the line "Error: <message>" on std_error. A library exception that
+  // it raises is deleted and goes no further.
+  virtual void report_error(const string& message);
 
   // Opens the streams (output first), calls work, flushes the output, calls after_work, and
   // reports library exceptions; in a chain it then closes the output (and a linked input).
@@ -100,9 +118,12 @@ class unit : public component {
   // run ends, so the unit in front gets a broken pipe instead of waiting for a reader that
   // stopped reading. Cleared when finish_run gives it std_input again.
   bool input_from_link = false;
+  // The outcome of the current or last run (failed, last_error).
+  bool run_failed = false;
+  string last_error_message;
 
-  // Writes "Error: <message>" on std_error and deletes the exception.
-  static void report(exception* error);
+  // Keeps the message, deletes the exception and calls report_error.
+  void record_failure(exception* error);
 };
 
 }  // namespace pt
