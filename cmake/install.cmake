@@ -40,6 +40,10 @@ foreach(header IN LISTS ORTO_PUBLIC_HEADERS)
 endforeach()
 install(FILES ${ORTO_GENERATED_DIR}/ortolib/version.h
   DESTINATION ${ORTO_INCLUDE_DESTINATION} COMPONENT development)
+# The library's overview goes with the library (share/doc/ortolib/LIBRARY.md); its examples
+# are shown in it whole, so the page alone is enough.
+install(FILES ${PROJECT_SOURCE_DIR}/docs/LIBRARY.md
+  DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/ortolib COMPONENT development)
 
 # The CMake package: targets ortolib::ortolib and ortolib::program, the version file, and the
 # configuration that finds the library's own dependencies.

@@ -1,7 +1,6 @@
 // A console program's report of fatal errors: one line on standard error instead of the
 // default, which on Windows shows a message box and waits until someone dismisses it.
-#include "fatal_report.h"
-
+#include <cstdint>
 #include <cstdio>
 
 namespace example {

@@ -1,4 +1,5 @@
 // Example for the library overview (docs/LIBRARY.md): a fatal report for console programs.
+// The declaration of fatal_report.cpp, for the tests that run it.
 #pragma once
 
 #include <cstdint>

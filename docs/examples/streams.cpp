@@ -1,9 +1,12 @@
-// Streams: a file written and read back, a pipe between two streams, output collected in
-// memory, and a stream error reported on std_error. Streams are counted components; these
-// live on the stack, so nothing releases them and their destructors close them.
-#include "streams.h"
+// Streams: a file written and read back, a file's lines counted, a pipe between two streams,
+// output collected in memory, and stream errors caught and reported. Streams are counted
+// components: made with new and held by pt::ref, which releases them on every path, the
+// thrown ones included; the last release closes and deletes them.
+#include <cstdint>
 
 #include <ortolib/core/exception.h>
+#include <ortolib/core/ref.h>
+#include <ortolib/core/string.h>
 #include <ortolib/streams/infile.h>
 #include <ortolib/streams/local_pipe.h>
 #include <ortolib/streams/outfile.h>
@@ -19,44 +22,60 @@ void copy_stream(pt::instm& from, pt::outstm& to) {
 }
 
 void save_text(const char* path, const char* text) {
-  pt::outfile file(path);  // created, or emptied when it exists
-  file.open_stream();
-  file.write_text(text);
-  // close_stream (here: the destructor) never throws, so a failed last write would go
+  pt::ref file = pt::make_ref<pt::outfile>(path);  // created, or emptied when it exists
+  file->open_stream();
+  file->write_text(text);
+  // close_stream (here: the last release) never throws, so a failed last write would go
   // unnoticed there: flush first, which throws.
-  file.flush_output();
+  file->flush_output();
 }
 
 pt::string load_text(const char* path) {
-  pt::infile file(path);
-  pt::outmemory memory;  // no size limit
+  pt::ref file = pt::make_ref<pt::infile>(path);
+  pt::ref memory = pt::make_ref<pt::outmemory>();  // no size limit
   try {
-    memory.open_stream();
-    file.open_stream();
-    copy_stream(file, memory);
-    return memory.collected_text();  // before the close, which empties the stream
-  } catch (pt::exception* error) {
+    memory->open_stream();
+    file->open_stream();
+    copy_stream(*file, *memory);
+    return memory->collected_text();  // before the close, which empties the stream
+  } catch (pt::exception* thrown) {
+    pt::caught error(thrown);  // deleted at the end of the handler
     // The message ends in the stream's name: "No such file or directory [<path>]".
-    pt::std_error.format("cannot read: %s\n", error->get_message().text());
-    delete error;
+    pt::std_error.format("cannot read: %s\n", error.message());
     return pt::string();
   }
 }
 
+std::int32_t count_lines(const char* path) {
+  try {
+    pt::ref file = pt::make_ref<pt::infile>(path);
+    file->open_stream();
+    std::int32_t lines = 0;
+    pt::string line;
+    while (file->read_line(line))  // LF or CR LF ends a line; a last one without counts too
+      ++lines;
+    return lines;
+  } catch (pt::exception* thrown) {
+    pt::caught error(thrown);
+    pt::std_error.format("%s: %s\n", path, error.message());
+    return -1;
+  }
+}
+
 pt::string through_pipe(const char* text) {
-  pt::infile reader;
-  pt::outfile writer;
+  pt::ref reader = pt::make_ref<pt::infile>();
+  pt::ref writer = pt::make_ref<pt::outfile>();
   // Unbuffered: every write reaches the pipe at once, and closing does not wait in the OS
   // for the reader, which is this same thread.
-  writer.set_buffer_size(0);
-  pt::make_local_pipe(reader, writer);  // both open now
-  writer.write_text(text);
-  writer.close_stream();  // the reader sees the end of the data once it has read the text
+  writer->set_buffer_size(0);
+  pt::make_local_pipe(*reader, *writer);  // both open now
+  writer->write_text(text);
+  writer->close_stream();  // the reader sees the end of the data once it has read the text
 
-  pt::outmemory memory;
-  memory.open_stream();
-  copy_stream(reader, memory);
-  return memory.collected_text();
+  pt::ref memory = pt::make_ref<pt::outmemory>();
+  memory->open_stream();
+  copy_stream(*reader, *memory);
+  return memory->collected_text();
 }
 
 }  // namespace example

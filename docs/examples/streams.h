@@ -1,6 +1,8 @@
-// Example for the library overview (docs/LIBRARY.md): files, pipes, memory streams and
-// stream errors.
+// Example for the library overview (docs/LIBRARY.md): files, lines, pipes, memory streams and
+// stream errors. The declarations of streams.cpp, for the tests that run it.
 #pragma once
+
+#include <cstdint>
 
 #include <ortolib/core/string.h>
 #include <ortolib/streams/instm.h>
@@ -18,6 +20,10 @@ void save_text(const char* path, const char* text);
 // The whole file at path. When it cannot be read, reports the error on pt::std_error as
 // "cannot read: <message>" and returns an empty string.
 pt::string load_text(const char* path);
+
+// The number of lines of the file at path. When it cannot be read, reports the error on
+// pt::std_error as "<path>: <message>" and returns -1.
+std::int32_t count_lines(const char* path);
 
 // text sent through an anonymous pipe and read back on the calling thread. For texts of a
 // few kilobytes at most: a pipe holds no more until someone reads.

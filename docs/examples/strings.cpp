@@ -1,7 +1,13 @@
 // Strings: a copy shares its original's block until one of them changes, and every change
 // first makes the block private, so the other value keeps its text. A string holds any
-// bytes; length() counts them all, while text() reads as C text up to the first NUL.
-#include "strings.h"
+// bytes; length() counts them all, while text() reads as C text up to the first NUL. It is a
+// range of bytes and a std::string_view, and compares bytewise with ==, < and <=>.
+#include <algorithm>
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+#include <ortolib/core/string.h>
 
 namespace example {
 
@@ -21,11 +27,25 @@ pt::string make_record(const char* key, const char* value) {
 }
 
 pt::string record_value(const pt::string& record) {
-  // find_char searches the C text, so for NUL it gives the first one, or the length.
-  std::int32_t nul = pt::find_char('\0', record);
-  if (nul >= record.length())
+  std::string_view bytes = record;  // every byte, the NUL included; nothing copied
+  std::size_t nul = bytes.find('\0');
+  if (nul == std::string_view::npos)
     return pt::string();
-  return pt::string(record.text() + nul + 1, record.length() - nul - 1);
+  return pt::string(bytes.substr(nul + 1));  // a new string from a view
+}
+
+std::vector<pt::string> distinct_words(const pt::string& text) {
+  std::vector<pt::string> words;
+  auto start = text.begin();
+  while (start != text.end()) {
+    auto end = std::find(start, text.end(), ' ');
+    if (end != start)
+      words.emplace_back(std::string_view(start, end));
+    start = end == text.end() ? end : end + 1;
+  }
+  std::sort(words.begin(), words.end());  // bytewise: "B" < "a" < "\xe4"
+  words.erase(std::unique(words.begin(), words.end()), words.end());
+  return words;
 }
 
 }  // namespace example

@@ -1,6 +1,9 @@
-// Example for the library overview (docs/LIBRARY.md): copy-on-write strings and strings that
-// hold NUL bytes.
+// Example for the library overview (docs/LIBRARY.md): copy-on-write strings, strings that
+// hold NUL bytes, and strings in the standard library's algorithms. The declarations of
+// strings.cpp, for the tests that run it.
 #pragma once
+
+#include <vector>
 
 #include <ortolib/core/string.h>
 
@@ -14,5 +17,8 @@ pt::string make_record(const char* key, const char* value);
 
 // The bytes after the first NUL of record; empty when it holds none.
 pt::string record_value(const pt::string& record);
+
+// The words of text (separated by spaces) in byte order, each once.
+std::vector<pt::string> distinct_words(const pt::string& text);
 
 }  // namespace example

@@ -1,6 +1,7 @@
 // Variants: one tagged value (nothing, integer, boolean, real, string, array, counted
 // component). An array variant holds a shared list of items; copies of the variant share it.
-#include "variants.h"
+#include <ortolib/core/string.h>
+#include <ortolib/core/variant.h>
 
 namespace example {
 

@@ -1,4 +1,5 @@
 // Example for the library overview (docs/LIBRARY.md): variants and the arrays they share.
+// The declarations of variants.cpp, for the tests that run it.
 #pragma once
 
 #include <ortolib/core/string.h>

@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "examples/fatal_report.h"
 #include "examples/process_unit.h"
@@ -53,6 +54,12 @@ TEST(StringsExample, ARecordHoldsANulThatLengthCountsAndTextStopsAt) {
   EXPECT_EQ(bytes_of(example::record_value(example::make_record("", "v"))), "v");
   EXPECT_TRUE(example::record_value(example::make_record("k", "")).is_empty());
   EXPECT_TRUE(example::record_value("no separator").is_empty());
+}
+
+TEST(StringsExample, DistinctWordsInByteOrder) {
+  std::vector<pt::string> words = example::distinct_words("b a  \xe4 B a ");
+  EXPECT_EQ(words, (std::vector<pt::string>{"B", "a", "b", "\xe4"}));
+  EXPECT_TRUE(example::distinct_words("").empty());
 }
 
 TEST(VariantsExample, ItemsReadAsTextInOrder) {
@@ -105,6 +112,20 @@ TEST(StreamsExample, AFileThatCannotBeCreatedThrowsAStreamError) {
   }
 }
 
+TEST(StreamsExample, LinesAreCountedAndAMissingFileReported) {
+  scratch_file file("doc-example-lines");
+  file.write("one\r\ntwo\n\nlast without end");
+  EXPECT_EQ(example::count_lines(file.c_str()), 4);
+  file.write("");
+  EXPECT_EQ(example::count_lines(file.c_str()), 0);
+
+  captured_std_error errors;
+  scratch_file missing("doc-example-no-lines");
+  EXPECT_EQ(example::count_lines(missing.c_str()), -1);
+  EXPECT_EQ(errors.text(),
+            missing.path() + ": No such file or directory [" + missing.path() + "]\n");
+}
+
 TEST(StreamsExample, APipeCarriesTheTextToItsReader) {
   EXPECT_EQ(bytes_of(example::through_pipe("through the pipe\n")), "through the pipe\n");
   std::string longer = std::string(1000, 'p') + "\r\n\x1a\xff end";
@@ -112,52 +133,55 @@ TEST(StreamsExample, APipeCarriesTheTextToItsReader) {
   EXPECT_TRUE(example::through_pipe("").is_empty());
 }
 
-TEST(UnitsExample, AChainUpperCasesWhatItsHeadWrites) {
+TEST(UnitsExample, AChainOfThreeUpperCasesAndNumbersTheLines) {
   for (bool asynchronous : {false, true}) {
     SCOPED_TRACE(asynchronous ? "asynchronous" : "synchronous");
-    EXPECT_EQ(bytes_of(example::shout("hello, units 42\n", asynchronous)), "HELLO, UNITS 42\n");
-    EXPECT_TRUE(example::shout("", asynchronous).is_empty());
+    EXPECT_EQ(bytes_of(example::numbered_shout("hello, units 42\nsecond", asynchronous)),
+              "1: HELLO, UNITS 42\n2: SECOND\n");
+    EXPECT_TRUE(example::numbered_shout("", asynchronous).is_empty());
   }
 }
 
 TEST(UnitsExample, AChainCarriesFarMoreThanAPipeHolds) {
-  std::string text;
-  for (int i = 0; i < 20000; ++i)
+  std::string text, expected;
+  for (int i = 1; i <= 20000; ++i) {
     text += "line of the chain\n";
-  std::string expected;
-  for (int i = 0; i < 20000; ++i)
-    expected += "LINE OF THE CHAIN\n";
+    expected += std::to_string(i) + ": LINE OF THE CHAIN\n";
+  }
   for (bool asynchronous : {false, true}) {
     SCOPED_TRACE(asynchronous ? "asynchronous" : "synchronous");
-    EXPECT_EQ(bytes_of(example::shout(text.c_str(), asynchronous)), expected);
+    EXPECT_EQ(bytes_of(example::numbered_shout(text.c_str(), asynchronous)), expected);
   }
 }
 
 TEST(ProcessUnitExample, CollectsTheProgramsOutputAndExitCode) {
-  pt::string output;
+  pt::string output, error = "left over";
   // "hello\n" to standard output, "oops\n" to standard error, then exit code 7.
   EXPECT_EQ(example::run_program(ORTO_TEST_CHILD, {"out=68656c6c6f0a", "err=6f6f70730a", "exit=7"},
-                                 output),
+                                 output, error),
             7);
   EXPECT_EQ(bytes_of(output), "hello\noops\n");
+  EXPECT_TRUE(error.is_empty());
 }
 
 TEST(ProcessUnitExample, EachArgumentArrivesWhole) {
-  pt::string output;
+  pt::string output, error;
   EXPECT_EQ(example::run_program(ORTO_TEST_CHILD,
-                                 {"hex-args", "two words", "", "*", R"(say "hi" C:\dir\)"}, output),
+                                 {"hex-args", "two words", "", "*", R"(say "hi" C:\dir\)"}, output,
+                                 error),
             0);
   EXPECT_EQ(bytes_of(output),
             "74776f20776f726473\n\n2a\n" + pt::test::hex(R"(say "hi" C:\dir\)") + "\n");
 }
 
-TEST(ProcessUnitExample, AMissingProgramGivesMinusOneAndAReport) {
+TEST(ProcessUnitExample, AMissingProgramGivesMinusOneAndTheReasonToTheCaller) {
   captured_std_error errors;
   scratch_file missing("doc-example-program");
-  pt::string output = "left over";
-  EXPECT_EQ(example::run_program(missing.c_str(), {"x"}, output), -1);
+  pt::string output = "left over", error;
+  EXPECT_EQ(example::run_program(missing.c_str(), {"x"}, output, error), -1);
   EXPECT_TRUE(output.is_empty());
-  EXPECT_EQ(errors.text(), "Error: Couldn't run '" + missing.path() + "' - missing executable\n");
+  EXPECT_EQ(bytes_of(error), "Couldn't run '" + missing.path() + "' - missing executable");
+  EXPECT_EQ(errors.text(), "");  // the unit reports nothing itself
 }
 
 }  // namespace

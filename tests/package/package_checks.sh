@@ -89,7 +89,7 @@ check_installed_tree() {
       include/ortolib/core/critsec.h include/ortolib/platform/types.h \
       include/ortolib/platform/command_line.h lib/cmake/ortolib/ortolibConfig.cmake \
       lib/cmake/ortolib/ortolibConfigVersion.cmake lib/cmake/ortolib/ortolibTargets.cmake \
-      lib/pkgconfig/ortolib.pc; do
+      lib/pkgconfig/ortolib.pc share/doc/ortolib/LIBRARY.md; do
     [ -f "$prefix/$file" ] || package_fail "$file is not installed"
   done
   [ ! -e "$prefix/include/ortolib/platform/posix" ] && [ ! -e "$prefix/include/ortolib/platform/win32" ] &&
@@ -192,6 +192,8 @@ check_debian_packages() {
   contents=$(dpkg-deb -c "$dev")
   grep -q ' \./usr/lib/libortolib\.a$' <<<"$contents" || package_fail "$dev: no static library"
   grep -q ' \./usr/lib/pkgconfig/ortolib\.pc$' <<<"$contents" || package_fail "$dev: no ortolib.pc"
+  grep -q ' \./usr/share/doc/ortolib/LIBRARY\.md$' <<<"$contents" ||
+    package_fail "$dev: no library overview"
 
   rm -rf "$root"
   dpkg -x "$deb" "$root"
