@@ -39,7 +39,8 @@ class ref {
   ~ref() { release(held); }
 
   ref& operator=(const ref& other) noexcept {
-    reset(other.held);
+    if (this != &other)
+      assign_ref(held, other.held);
     return *this;
   }
   ref& operator=(ref&& other) noexcept {

@@ -86,7 +86,12 @@ int render_timestamp(char (&text)[output_size], const char* pattern, timestamp t
 // directive names; the caller answers for the types.
 class variadic_source {
  public:
-  explicit variadic_source(va_list& arguments) : arguments(arguments) {}
+  // A copy of the caller's list, so that it is read through an object of its own whatever
+  // va_list is, and ended on every path.
+  explicit variadic_source(va_list caller_list) { va_copy(arguments, caller_list); }
+  ~variadic_source() { va_end(arguments); }
+  variadic_source(const variadic_source&) = delete;
+  variadic_source& operator=(const variadic_source&) = delete;
 
   bool int32(std::int32_t& value) {
     value = va_arg(arguments, int);
@@ -120,7 +125,7 @@ class variadic_source {
   }
 
  private:
-  va_list& arguments;
+  va_list arguments;
 };
 
 // The arguments of a checked call, each with its kind: a read converts the next argument to
@@ -333,17 +338,8 @@ void format_onto(outstm& stream, const char* format, Source& arguments) {
 }  // namespace
 
 void write_formatted(outstm& stream, const char* format, va_list arguments) {
-  // A copy, so that the source can hold the list by reference whatever va_list is.
-  va_list copy;
-  va_copy(copy, arguments);
-  variadic_source source(copy);
-  try {
-    format_onto(stream, format, source);
-  } catch (...) {
-    va_end(copy);
-    throw;
-  }
-  va_end(copy);
+  variadic_source source(arguments);
+  format_onto(stream, format, source);
 }
 
 void write_formatted(outstm& stream, const char* format, const format_arg* arguments,
