@@ -27,6 +27,45 @@ run_native_preset() {
   cmake --build --preset "$preset" -j "$jobs"
   echo "== $preset: test"
   ctest --preset "$preset" -j "$jobs"
+  check_test_entries "$preset"
+}
+
+# Checks that ctest runs every GoogleTest case, each as an entry of its own: the filters of
+# ctest's entries against the cases that each test program lists when run as ctest runs it
+# (through the emulator, for the Windows build). A name that escapes the separator of the
+# list ctest keeps of them (a printed table row ending in a backslash did) merges two cases
+# into one entry, which runs only the first.
+check_test_entries() {
+  local preset=$1 entries filters cases program
+  local -a command
+  # Each entry as its program's command (words joined by \037), a tab and its filter.
+  entries=$(ctest --test-dir "build/$preset" --show-only=json-v1 | awk '
+    /"command" :/ { in_command = 1; program = ""; next }
+    in_command && /"--gtest_filter=/ {
+      match($0, /"--gtest_filter=.*"/)
+      print program "\t" substr($0, RSTART + 16, RLENGTH - 17)
+      in_command = 0
+      next
+    }
+    in_command && /^ *"/ {
+      sub(/^ *"/, ""); sub(/",?$/, "")
+      program = program (program == "" ? "" : "\037") $0
+    }')
+  filters=$(cut -f2 <<<"$entries" | sort)
+  cases=$(cut -f1 <<<"$entries" | sort -u | while IFS= read -r program; do
+    IFS=$'\037' read -r -a command <<<"$program"
+    "${command[@]}" --gtest_list_tests </dev/null | tr -d '\r' | awk '
+      /^Running main\(\)/ { next }
+      /^[^ ]/ { suite = $1; next }
+      /^  / { print suite $1 }'
+  done | sort)
+  if [ -z "$cases" ] || [ "$filters" != "$cases" ]; then
+    echo "$preset: the ctest entries are not the GoogleTest cases (<: an entry's filter," \
+      ">: a case without an entry of its own):" >&2
+    diff <(echo "$filters") <(echo "$cases") | grep '^[<>]' | head -n 20 >&2
+    return 1
+  fi
+  echo "$preset: $(wc -l <<<"$cases") GoogleTest cases, each run by a ctest entry of its own"
 }
 
 # The exit status by which valgrind reports what it found; no run of cmdwrap in the tests ends so.
@@ -90,6 +129,7 @@ run_wine_preset() {
   start_wine "$prefix"
   echo "== $preset: test under wine"
   ctest --preset "$preset" -j "$jobs" || status=$?
+  check_test_entries "$preset" || status=1
   stop_wine "$prefix"
   return $status
 }

@@ -14,11 +14,13 @@ namespace {
 using namespace std::string_literals;
 
 struct token_row {
+  const char* name;
   std::string line;
   std::string token;
 };
 
-void PrintTo(const token_row& row, std::ostream* out) { *out << row.line; }
+// Escaped, as a line that ends in a backslash would otherwise end the test list's line in one.
+void PrintTo(const token_row& row, std::ostream* out) { *out << testing::PrintToString(row.line); }
 
 class ArgumentToken : public testing::TestWithParam<token_row> {};
 
@@ -41,29 +43,30 @@ TEST_P(ArgumentToken, ReadsBackAsTheLine) {
 // clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Rows, ArgumentToken,
-    testing::Values(token_row{"hello", R"("hello")"},
-                    token_row{"two words", R"("two words")"},
-                    token_row{R"(say "hi")", R"("say \"hi\"")"},
-                    token_row{R"(C:\dir\file)", R"("C:\dir\file")"},
-                    token_row{R"(C:\dir\)", R"("C:\dir\\")"},
-                    token_row{R"(a\"b)", R"("a\\\"b")"},
-                    token_row{R"(a\\"b)", R"("a\\\\\"b")"},
-                    token_row{R"(\\server\share)", R"("\\server\share")"},
-                    token_row{R"(")", R"("\"")"},
-                    token_row{R"(\)", R"("\\")"},
-                    token_row{R"(a b\\)", R"("a b\\\\")"},
+    testing::Values(token_row{"plain", "hello", R"("hello")"},
+                    token_row{"space", "two words", R"("two words")"},
+                    token_row{"quotes", R"(say "hi")", R"("say \"hi\"")"},
+                    token_row{"inner_backslashes", R"(C:\dir\file)", R"("C:\dir\file")"},
+                    token_row{"trailing_backslash", R"(C:\dir\)", R"("C:\dir\\")"},
+                    token_row{"backslash_before_quote", R"(a\"b)", R"("a\\\"b")"},
+                    token_row{"two_backslashes_before_quote", R"(a\\"b)", R"("a\\\\\"b")"},
+                    token_row{"unc_path", R"(\\server\share)", R"("\\server\share")"},
+                    token_row{"lone_quote", R"(")", R"("\"")"},
+                    token_row{"lone_backslash", R"(\)", R"("\\")"},
+                    token_row{"space_then_two_backslashes", R"(a b\\)", R"("a b\\\\")"},
                     // Already quoted text gets no special treatment.
-                    token_row{R"("x")", R"("\"x\"")"},
-                    token_row{R"(\\\)", R"("\\\\\\")"},
-                    token_row{R"(\\\x\")", R"("\\\x\\\"")"},
-                    token_row{"\t\r", "\"\t\r\""},
-                    token_row{"   ", "\"   \""},
-                    token_row{"\x80\xff\x5c", "\"\x80\xff\x5c\x5c\""},
+                    token_row{"quoted_text", R"("x")", R"("\"x\"")"},
+                    token_row{"three_backslashes", R"(\\\)", R"("\\\\\\")"},
+                    token_row{"backslashes_and_final_quote", R"(\\\x\")", R"("\\\x\\\"")"},
+                    token_row{"tab_and_cr", "\t\r", "\"\t\r\""},
+                    token_row{"only_spaces", "   ", "\"   \""},
+                    token_row{"high_bytes_and_backslash", "\x80\xff\x5c", "\"\x80\xff\x5c\x5c\""},
                     // A NUL would end the command line: the line is cut there, and the
                     // closing quote stays.
-                    token_row{"ab\0c\\"s, R"("ab")"},
-                    token_row{"a\\\0\""s, R"("a\\")"},
-                    token_row{"\0x"s, R"("")"}));
+                    token_row{"nul_cuts_the_line", "ab\0c\\"s, R"("ab")"},
+                    token_row{"nul_after_backslash", "a\\\0\""s, R"("a\\")"},
+                    token_row{"nul_first", "\0x"s, R"("")"}),
+    [](const testing::TestParamInfo<token_row>& info) { return std::string(info.param.name); });
 // clang-format on
 
 TEST(EscapeArgument, LongRunsOfBackslashes) {
