@@ -3,10 +3,12 @@
 #include "core/memory.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <thread>
 #include <type_traits>
 
 #include "core/fatal.h"
@@ -47,6 +49,20 @@ constexpr std::size_t largest_block = header_size + 0xFFFFFFFFull;
 
 [[noreturn]] void out_of_memory() { fatal_error(fatal_out_of_memory, "Not enough memory"); }
 
+// A lock that needs no constructor and no destructor, as std::mutex does on some platforms.
+// It is held only for a search or a short move of the table below.
+class table_lock {
+ public:
+  void lock() {
+    while (taken_.test_and_set(std::memory_order_acquire))
+      std::this_thread::yield();
+  }
+  void unlock() { taken_.clear(std::memory_order_release); }
+
+ private:
+  std::atomic_flag taken_;
+};
+
 // The addresses of the live large blocks, sorted. Its storage comes straight from the C heap,
 // and it has no destructor, so that blocks can still be freed while the process ends. Nothing
 // in it calls fatal_error with the lock held: the end of the process frees blocks too.
@@ -54,7 +70,7 @@ class large_block_table {
  public:
   // False, with nothing changed, when the table cannot grow.
   bool add(const void* block) {
-    std::lock_guard<std::mutex> hold(lock_);
+    std::lock_guard<table_lock> hold(lock_);
     if (count_ == capacity_) {
       std::size_t capacity = std::max<std::size_t>(64, capacity_ * 2);
       void* grown = std::realloc(entries_, capacity * sizeof(std::uintptr_t));
@@ -71,7 +87,7 @@ class large_block_table {
   }
 
   void remove(const void* block) {
-    std::lock_guard<std::mutex> hold(lock_);
+    std::lock_guard<table_lock> hold(lock_);
     std::uintptr_t* at = find(block);
     if (at == nullptr)
       return;
@@ -80,7 +96,7 @@ class large_block_table {
   }
 
   bool contains(const void* block) {
-    std::lock_guard<std::mutex> hold(lock_);
+    std::lock_guard<table_lock> hold(lock_);
     return find(block) != nullptr;
   }
 
@@ -94,7 +110,7 @@ class large_block_table {
     return at != entries_ + count_ && *at == address(block) ? at : nullptr;
   }
 
-  std::mutex lock_;
+  table_lock lock_;
   std::uintptr_t* entries_ = nullptr;
   std::size_t count_ = 0;
   std::size_t capacity_ = 0;
