@@ -1,11 +1,13 @@
 # What `cmake --install` puts where: cmdwrap and its manual page; the ortolib static library,
-# its public headers and a CMake package, so that other projects can find_package(ortolib).
+# its public headers, a CMake package, so that other projects can find_package(ortolib), and a
+# pkg-config file for those that build otherwise.
 include(CMakePackageConfigHelpers)
 
 # The day this version was released, as in CHANGELOG.md; the manual page shows it.
 set(ORTO_RELEASE_DATE 2026-12-08)
 
 set(ORTO_INCLUDE_DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/ortolib)
+set(ORTO_INCLUDE_DIRECTORY ${CMAKE_INSTALL_INCLUDEDIR})
 set(ORTO_PACKAGE_DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/ortolib)
 
 # The program, its manual page and its documents: the "runtime" component (the cmdwrap package).
@@ -22,17 +24,20 @@ install(TARGETS ortolib ortolib_program EXPORT ortolib_targets
 install(FILES ${ORTO_PROGRAM_SOURCES}
   DESTINATION ${ORTO_PROGRAM_SOURCE_DESTINATION} COMPONENT development)
 
-# Public headers keep their folders, because the library's own includes are written
-# "core/string.h". Whole folders are copied at install time, so new headers need no entry here.
-# Of the platform layer only the interface is public; the backends' headers stay private.
-foreach(folder core streams units)
-  install(DIRECTORY ${PROJECT_SOURCE_DIR}/library/${folder}
-    DESTINATION ${ORTO_INCLUDE_DESTINATION} COMPONENT development OPTIONAL
-    FILES_MATCHING PATTERN "*.h")
+# The public headers, under the library's own name as they sit in the source tree: users and
+# the library itself include "ortolib/core/string.h", so no header of a user's project can
+# stand in for one of them. The headers are found when the build is configured, so new ones
+# need no entry here. Of the platform layer only the types the public headers hold (types.h)
+# and the command-line rules are installed: its interface to the OS (private/) and the
+# backends stay inside the library.
+file(GLOB_RECURSE ORTO_PUBLIC_HEADERS CONFIGURE_DEPENDS RELATIVE ${PROJECT_SOURCE_DIR}/library
+  ${PROJECT_SOURCE_DIR}/library/ortolib/*.h)
+list(FILTER ORTO_PUBLIC_HEADERS EXCLUDE REGEX "^ortolib/platform/(private|posix|win32)/")
+foreach(header IN LISTS ORTO_PUBLIC_HEADERS)
+  get_filename_component(folder ${header} DIRECTORY)
+  install(FILES ${PROJECT_SOURCE_DIR}/library/${header}
+    DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/${folder} COMPONENT development)
 endforeach()
-file(GLOB ORTO_PLATFORM_HEADERS CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/library/platform/*.h)
-install(FILES ${ORTO_PLATFORM_HEADERS}
-  DESTINATION ${ORTO_INCLUDE_DESTINATION}/platform COMPONENT development)
 install(FILES ${ORTO_GENERATED_DIR}/ortolib/version.h
   DESTINATION ${ORTO_INCLUDE_DESTINATION} COMPONENT development)
 
@@ -48,10 +53,32 @@ install(EXPORT ortolib_targets NAMESPACE ortolib:: FILE ortolibTargets.cmake
 configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/ortolibConfig.cmake.in
   ${ORTO_GENERATED_DIR}/ortolibConfig.cmake
   INSTALL_DESTINATION ${ORTO_PACKAGE_DESTINATION}
-  PATH_VARS ORTO_INCLUDE_DESTINATION)
+  PATH_VARS ORTO_INCLUDE_DIRECTORY)
 # A newer minor version keeps what an older one offered; a new major version may not.
 write_basic_package_version_file(${ORTO_GENERATED_DIR}/ortolibConfigVersion.cmake
   COMPATIBILITY SameMajorVersion)
 install(FILES ${ORTO_GENERATED_DIR}/ortolibConfig.cmake
   ${ORTO_GENERATED_DIR}/ortolibConfigVersion.cmake
   DESTINATION ${ORTO_PACKAGE_DESTINATION} COMPONENT development)
+
+# The pkg-config file, ortolib.pc, where Debian's pkg-config looks for a library of the
+# libdir (lib/pkgconfig). The library is static, so its own needs (the thread library on
+# POSIX) are in Libs, not Libs.private: every program that links it needs them.
+set(ORTO_PKGCONFIG_DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+file(RELATIVE_PATH ORTO_PC_PREFIX_FROM_PCFILEDIR /${ORTO_PKGCONFIG_DESTINATION} /)
+string(REGEX REPLACE "/$" "" ORTO_PC_PREFIX_FROM_PCFILEDIR "${ORTO_PC_PREFIX_FROM_PCFILEDIR}")
+if(WIN32)
+  set(ORTO_PC_THREAD_FLAGS "")
+else()
+  set(ORTO_PC_THREAD_FLAGS " -pthread")
+endif()
+set(ORTO_PC_PROGRAM_SOURCES "")
+foreach(source IN LISTS ORTO_PROGRAM_SOURCES)
+  get_filename_component(source_name ${source} NAME)
+  string(APPEND ORTO_PC_PROGRAM_SOURCES
+    " \${prefix}/${ORTO_PROGRAM_SOURCE_DESTINATION}/${source_name}")
+endforeach()
+string(STRIP "${ORTO_PC_PROGRAM_SOURCES}" ORTO_PC_PROGRAM_SOURCES)
+configure_file(${PROJECT_SOURCE_DIR}/cmake/ortolib.pc.in ${ORTO_GENERATED_DIR}/ortolib.pc @ONLY)
+install(FILES ${ORTO_GENERATED_DIR}/ortolib.pc
+  DESTINATION ${ORTO_PKGCONFIG_DESTINATION} COMPONENT development)

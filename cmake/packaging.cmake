@@ -55,7 +55,8 @@ components, buffered streams over files, pipes and memory, the standard
 streams, a formatting engine, threads and processing units, over one narrow
 platform layer for POSIX and Windows.
 
-This package holds the static library, its headers and a CMake package:
-find_package(ortolib) and target_link_libraries(app ortolib::ortolib).")
+This package holds the static library, its headers, a CMake package
+(find_package(ortolib) and target_link_libraries(app ortolib::ortolib)) and a
+pkg-config file (pkg-config --cflags --libs ortolib).")
 
 include(CPack)

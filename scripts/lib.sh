@@ -241,3 +241,16 @@ run_fuzz_campaign() {
   done
   return $status
 }
+
+# The package stage: scripts/package.sh builds the Debian packages and the Windows zip, then
+# the package tests (tests/package/, label "package") check them from the release build, with
+# a warm wineserver for the mingw build's prefix, stopped afterwards.
+run_package_stage() {
+  local prefix=$PWD/build/mingw/wineprefix status=0
+  scripts/package.sh
+  echo "== package: the package tests"
+  start_wine "$prefix"
+  ctest --test-dir build/release -L '^package$' -j "$jobs" --output-on-failure || status=$?
+  stop_wine "$prefix"
+  return $status
+}

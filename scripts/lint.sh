@@ -1,5 +1,7 @@
-# The lint stage of scripts/test.sh: the layout check (clang-format) on every C++ file, and the
-# static analysers (clang-tidy, cppcheck) on the library and the wrapper. Any finding fails it.
+# The lint stage of scripts/test.sh: the layering check (scripts/check_layers.sh: includes only
+# downward, OS headers only in the platform backends), the layout check (clang-format) on every
+# C++ file, and the static analysers (clang-tidy, cppcheck) on the library and the wrapper. Any
+# finding fails it.
 
 # Every C++ source and header of the project, the examples in docs/ too; no build folder.
 lint_all_sources() {
@@ -14,8 +16,8 @@ lint_all_sources() {
 # The sources the analysers must find clean, for one backend (posix or win32).
 lint_checked_sources() {
   local backend=$1
-  ls library/core/*.cpp library/streams/*.cpp library/units/*.cpp library/platform/*.cpp \
-    library/platform/"$backend"/*.cpp wrapper/*.cpp 2>/dev/null
+  ls library/ortolib/*/*.cpp \
+    library/ortolib/platform/"$backend"/*.cpp wrapper/*.cpp 2>/dev/null
 }
 
 # Configures a preset, which writes its compile database. Done every time (it takes seconds
@@ -53,6 +55,9 @@ run_lint_stage() {
   local start=$SECONDS failed=0
   ensure_packages clang-tidy clang-format cppcheck
 
+  echo "== lint: layers (includes only downward, OS headers only in the backends)"
+  scripts/check_layers.sh || failed=1
+
   echo "== lint: layout (clang-format)"
   lint_all_sources | xargs clang-format --dry-run --Werror || failed=1
 
@@ -66,11 +71,11 @@ run_lint_stage() {
   local includes
   mapfile -t includes < <(lint_mingw_cxx_includes)
   echo "== lint: clang-tidy, Windows backend (mingw-w64 compile database)"
-  ls library/platform/win32/*.cpp |
+  ls library/ortolib/platform/win32/*.cpp |
     lint_clang_tidy build/mingw --extra-arg=--target=x86_64-w64-mingw32 "${includes[@]}" ||
     failed=1
   echo "== lint: cppcheck, Windows backend"
-  lint_cppcheck build/mingw --platform=win64 --file-filter='library/platform/win32/*' || failed=1
+  lint_cppcheck build/mingw --platform=win64 --file-filter='library/ortolib/platform/win32/*' || failed=1
 
   if [ $failed -ne 0 ]; then
     echo "== lint: findings above ($((SECONDS - start)) s)" >&2

@@ -2,6 +2,8 @@
 # Builds the release packages: the Debian packages cmdwrap and libortolib-dev from the release
 # preset (into build/release/packages/) and the Windows zip from the mingw preset (into
 # build/mingw/packages/). Run as root on a fresh Debian machine it first installs what it needs.
+# What the packages deliver is checked by the package tests (tests/package/, scripts/test.sh
+# package).
 #
 #   scripts/package.sh          both
 #   scripts/package.sh deb      only the Debian packages
@@ -9,7 +11,18 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/lib.sh
-source scripts/packaging.sh
+
+# Builds a preset and makes its packages with cpack in build/<preset>/packages.
+build_packages() {
+  local preset=$1 generator=$2
+  echo "== package: build the $preset preset"
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset" -j "$jobs"
+  echo "== package: $generator packages"
+  rm -rf "build/$preset/packages"
+  (cd "build/$preset" && cpack -G "$generator" >/dev/null)
+  ls "build/$preset/packages"/*
+}
 
 kinds=("$@")
 [ ${#kinds[@]} -gt 0 ] || kinds=(deb zip)
@@ -17,8 +30,8 @@ kinds=("$@")
 ensure_packages cmake ninja-build g++ libgtest-dev dpkg-dev file
 for kind in "${kinds[@]}"; do
   case "$kind" in
-    deb) build_debian_packages ;;
-    zip) ensure_packages googletest g++-mingw-w64-x86-64-posix; build_windows_zip ;;
+    deb) build_packages release DEB ;;
+    zip) ensure_packages googletest g++-mingw-w64-x86-64-posix; build_packages mingw ZIP ;;
     *) echo "unknown package kind: $kind (deb or zip)" >&2; exit 2 ;;
   esac
 done

@@ -10,7 +10,7 @@
 #   scripts/test.sh lint            clang-format, clang-tidy and cppcheck only
 #   scripts/test.sh debug valgrind  the native tests, then cmdwrap's runs under memcheck
 #   scripts/test.sh debug mingw     only the named stages
-#   scripts/test.sh package         install, consumer, Debian packages and Windows zip checks
+#   scripts/test.sh package         the packages built, then their tests (tests/package/)
 #   scripts/test.sh fuzz            the same runs at every call (a campaign: scripts/fuzz.sh)
 #   scripts/test.sh bench           the benchmark's whole-process runs, three each, natively:
 #                                   every result checked byte for byte, no timing judged
@@ -18,14 +18,13 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/lib.sh
-source scripts/packaging.sh
 source scripts/lint.sh
 
 stages=("$@")
 [ ${#stages[@]} -gt 0 ] || stages=(lint debug valgrind asan tsan fuzz mingw package)
 
 ensure_packages cmake ninja-build g++ libgtest-dev googletest \
-  g++-mingw-w64-x86-64-posix wine64 dpkg-dev file
+  g++-mingw-w64-x86-64-posix wine64 dpkg-dev file pkgconf
 
 for stage in "${stages[@]}"; do
   case "$stage" in

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <memory>
 
-namespace pt {
+namespace cmdwrap {
 namespace {
 
 constexpr std::size_t read_chunk_size = std::size_t{64} * 1024;
@@ -93,4 +93,4 @@ argument_lines read_argument_lines(const char* path) {
   return result;
 }
 
-}  // namespace pt
+}  // namespace cmdwrap

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-namespace pt {
+namespace cmdwrap {
 
 struct argument_lines {
   bool opened = false;             // false: the file could not be opened or read to its end
@@ -29,4 +29,4 @@ struct argument_lines {
 // list. Nothing is thrown except std::bad_alloc.
 argument_lines read_argument_lines(const char* path);
 
-}  // namespace pt
+}  // namespace cmdwrap

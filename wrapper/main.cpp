@@ -8,14 +8,13 @@
 #include <string_view>
 
 #include "argument_file.h"
-#include "core/component.h"
-#include "core/string.h"
-#include "core/variant.h"
-#include "quoting.h"
+#include "ortolib/core/component.h"
+#include "ortolib/core/string.h"
+#include "ortolib/streams/outmemory.h"
+#include "ortolib/units/uexec.h"
 #include "result_file.h"
-#include "streams/outmemory.h"
-#include "units/uexec.h"
 
+namespace cmdwrap {
 namespace {
 
 constexpr int failure_status = -1;
@@ -42,17 +41,15 @@ struct result_file_closer {
   child = pt::addref(new pt::uexec);
   child->path = executable;
 
-  pt::argument_lines arguments = pt::read_argument_lines(argument_file);
-  for (const std::string& line : arguments.lines) {
-    std::string token = pt::make_argument_token(line);
-    pt::string text(token.data(), static_cast<std::int32_t>(token.size()));
-    pt::array_add(child->args, pt::variant(text));
-  }
+  argument_lines arguments = read_argument_lines(argument_file);
   if (!arguments.opened)
     end_process(failure_status);
+  // Each line reaches the child as one argument, quoted for the C-runtime rules.
+  for (const std::string& line : arguments.lines)
+    child->add_argument(pt::string(line.data(), static_cast<std::int32_t>(line.size())));
 
   // Truncates the file: from here on the argument lines are gone from disk.
-  std::unique_ptr<std::FILE, result_file_closer> result(pt::open_result_file(argument_file));
+  std::unique_ptr<std::FILE, result_file_closer> result(open_result_file(argument_file));
   if (!result)
     end_process(failure_status);
 
@@ -62,19 +59,20 @@ struct result_file_closer {
 
   const std::int32_t code = child->exit_code;
   pt::string text = collected->collected_text();
-  end_process(pt::write_result_file(
+  end_process(write_result_file(
       result.release(), std::string_view(text.text(), static_cast<std::size_t>(text.length())),
       code));
 }
 
 }  // namespace
+}  // namespace cmdwrap
 
 int main(int argc, char** argv) {
   if (argc < 3)
-    end_process(failure_status);
+    cmdwrap::end_process(cmdwrap::failure_status);
   try {
-    run(argv[1], argv[2]);
+    cmdwrap::run(argv[1], argv[2]);
   } catch (...) {
-    end_process(failure_status);
+    cmdwrap::end_process(cmdwrap::failure_status);
   }
 }

@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-namespace pt {
+namespace cmdwrap {
 namespace {
 
 // 256 KiB a write: a file system pays per call (64 KiB writes cost a quarter more than one
@@ -127,4 +127,4 @@ std::int32_t write_result_file(std::FILE* file, std::string_view output, std::in
   return written ? status : -1;
 }
 
-}  // namespace pt
+}  // namespace cmdwrap

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <string_view>
 
-namespace pt {
+namespace cmdwrap {
 
 // Opens path for writing, creating it or truncating it to zero length, without denying other
 // processes access. From here on the argument lines are gone from disk. The stream is
@@ -35,4 +35,4 @@ std::FILE* open_result_file(const char* path);
 // Nothing is thrown except std::bad_alloc (the file is still closed then).
 std::int32_t write_result_file(std::FILE* file, std::string_view output, std::int32_t status);
 
-}  // namespace pt
+}  // namespace cmdwrap

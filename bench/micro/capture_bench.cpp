@@ -9,9 +9,9 @@
 #include <string>
 #include <string_view>
 
-#include "core/memory.h"
+#include "ortolib/core/memory.h"
+#include "ortolib/streams/outmemory.h"
 #include "result_file.h"
-#include "streams/outmemory.h"
 
 namespace {
 
@@ -105,8 +105,8 @@ void ResultFileWrite(benchmark::State& state) {
                                        static_cast<std::size_t>(state.range(1)));
   const std::string path = scratch_path();
   for (auto _ : state) {
-    std::FILE* file = pt::open_result_file(path.c_str());
-    if (pt::write_result_file(file, text, 0) != 0)
+    std::FILE* file = cmdwrap::open_result_file(path.c_str());
+    if (cmdwrap::write_result_file(file, text, 0) != 0)
       state.SkipWithError("write_result_file failed");
   }
   std::remove(path.c_str());

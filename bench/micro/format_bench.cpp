@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "core/number_text.h"
-#include "streams/outnull.h"
+#include "ortolib/core/number_text.h"
+#include "ortolib/streams/outnull.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "core/string.h"
+#include "ortolib/core/string.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <variant>
 #include <vector>
 
-#include "core/variant.h"
+#include "ortolib/core/variant.h"
 
 namespace {
 

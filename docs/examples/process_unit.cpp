@@ -3,9 +3,8 @@
 // and keeps its exit code.
 #include "process_unit.h"
 
-#include "core/variant.h"
-#include "streams/outmemory.h"
-#include "units/uexec.h"
+#include <ortolib/streams/outmemory.h>
+#include <ortolib/units/uexec.h>
 
 namespace example {
 
@@ -15,9 +14,9 @@ std::int32_t run_program(const char* path, std::initializer_list<const char*> ar
   auto* memory = pt::addref(new pt::outmemory);
   program->path = path;  // used as given: no search, no extension added
   for (const char* argument : arguments) {
-    // The items go onto the command line as they are: quoting is the caller's. Quotes
-    // suffice for these arguments; others need the Windows C-runtime escapes.
-    pt::array_add(program->args, pt::variant('"' + pt::string(argument) + '"'));
+    // Quoted on the way, so each reaches the program as one argument, byte for byte:
+    // "echo hi; exit 3" stays one argument, blanks, quotes and backslashes included.
+    program->add_argument(argument);
   }
   pt::assign_ref(program->output_stream, memory);
 

@@ -3,12 +3,12 @@
 // live on the stack, so nothing releases them and their destructors close them.
 #include "streams.h"
 
-#include "core/exception.h"
-#include "streams/infile.h"
-#include "streams/local_pipe.h"
-#include "streams/outfile.h"
-#include "streams/outmemory.h"
-#include "streams/standard_streams.h"
+#include <ortolib/core/exception.h>
+#include <ortolib/streams/infile.h>
+#include <ortolib/streams/local_pipe.h>
+#include <ortolib/streams/outfile.h>
+#include <ortolib/streams/outmemory.h>
+#include <ortolib/streams/standard_streams.h>
 
 namespace example {
 

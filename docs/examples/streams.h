@@ -2,9 +2,9 @@
 // stream errors.
 #pragma once
 
-#include "core/string.h"
-#include "streams/instm.h"
-#include "streams/outstm.h"
+#include <ortolib/core/string.h>
+#include <ortolib/streams/instm.h>
+#include <ortolib/streams/outstm.h>
 
 namespace example {
 

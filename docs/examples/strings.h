@@ -2,7 +2,7 @@
 // hold NUL bytes.
 #pragma once
 
-#include "core/string.h"
+#include <ortolib/core/string.h>
 
 namespace example {
 

@@ -3,7 +3,7 @@
 // front of it writes. Units are counted components: made with new, held by references.
 #include "units.h"
 
-#include "streams/outmemory.h"
+#include <ortolib/streams/outmemory.h>
 
 namespace example {
 

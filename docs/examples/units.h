@@ -1,8 +1,8 @@
 // Example for the library overview (docs/LIBRARY.md): units, their runs and a chain of two.
 #pragma once
 
-#include "core/string.h"
-#include "units/unit.h"
+#include <ortolib/core/string.h>
+#include <ortolib/units/unit.h>
 
 namespace example {
 

@@ -1,8 +1,8 @@
 // Example for the library overview (docs/LIBRARY.md): variants and the arrays they share.
 #pragma once
 
-#include "core/string.h"
-#include "core/variant.h"
+#include <ortolib/core/string.h>
+#include <ortolib/core/variant.h>
 
 namespace example {
 

@@ -38,7 +38,10 @@
 #include <string_view>
 #include <thread>
 
-#include "platform/platform.h"
+#include "ortolib/platform/private/error.h"
+#include "ortolib/platform/private/file.h"
+#include "ortolib/platform/private/process.h"
+#include "ortolib/platform/private/std_handles.h"
 
 namespace {
 
@@ -133,12 +136,11 @@ void copy_input(const std_handles& handles) {
 }
 
 void start_grandchild(const char* self, std::string_view milliseconds, const std_handles& handles) {
-  std::string command_line = "\"";
-  command_line.append(self).append("\" sleep=").append(milliseconds);
-  command_line.append(" out=").append(to_hex("late"));
+  std::string arguments = " sleep=";
+  arguments.append(milliseconds).append(" out=").append(to_hex("late"));
   platform::process_request request;
   request.application = self;
-  request.command_line = command_line.data();
+  request.arguments = arguments.c_str();
   request.std_input = handles.input;
   request.std_output = handles.output;
   request.std_error = handles.error;

@@ -1,5 +1,5 @@
 // The atomic primitives: results, and indivisibility under concurrent use.
-#include "core/atomic.h"
+#include "ortolib/core/atomic.h"
 
 #include <gtest/gtest.h>
 

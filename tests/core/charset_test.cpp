@@ -1,5 +1,5 @@
 // Character sets: the pattern notation, ranges, and reading that stops at the NUL.
-#include "core/charset.h"
+#include "ortolib/core/charset.h"
 
 #include <gtest/gtest.h>
 

@@ -1,12 +1,12 @@
 // Reference counting of components, counted slots and deletion notices.
-#include "core/component.h"
+#include "ortolib/core/component.h"
 
 #include <gtest/gtest.h>
 
 #include <thread>
 #include <vector>
 
-#include "core/objlist.h"
+#include "ortolib/core/objlist.h"
 
 namespace pt {
 namespace {

@@ -1,5 +1,5 @@
 // Calendar arithmetic, every valid day checked against <chrono>.
-#include "core/datetime.h"
+#include "ortolib/core/datetime.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // The throwing convention: heap exceptions thrown and caught by pointer.
-#include "core/exception.h"
+#include "ortolib/core/exception.h"
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,11 @@
 // The fatal-error path: the report text, the handler, and the exit status.
-#include "core/fatal.h"
+#include "ortolib/core/fatal.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "platform/platform.h"
+#include "ortolib/platform/private/process.h"
 #include "support/fatal_report.h"
 
 namespace pt {

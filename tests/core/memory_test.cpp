@@ -1,6 +1,6 @@
 // The allocation routines: sizes 0, null blocks, resizing, blocks that grow and shrink across
 // the heap / reserved-space boundary and out of their reservations, and exhausted memory.
-#include "core/memory.h"
+#include "ortolib/core/memory.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/platform.h"
+#include "ortolib/platform/private/process.h"
 #include "support/fatal_report.h"
 #include "support/process_limits.h"
 #include "support/sanitizers.h"

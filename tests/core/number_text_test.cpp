@@ -1,5 +1,5 @@
 // Number text against std::to_chars (bases 2-36) and a decoder (bases 37-64).
-#include "core/number_text.h"
+#include "ortolib/core/number_text.h"
 
 #include <gtest/gtest.h>
 

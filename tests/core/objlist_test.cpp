@@ -1,5 +1,5 @@
 // Object lists: which items are freed, in which order, and the fatal defaults.
-#include "core/objlist.h"
+#include "ortolib/core/objlist.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // Plain lists: the growth rule, count and capacity changes, slot insertion, misuse.
-#include "core/podlist.h"
+#include "ortolib/core/podlist.h"
 
 #include <gtest/gtest.h>
 

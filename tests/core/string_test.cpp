@@ -1,5 +1,5 @@
 // Shared strings: construction, copy-on-write, growth, concatenation and overflow.
-#include "core/string.h"
+#include "ortolib/core/string.h"
 
 #include <gtest/gtest.h>
 

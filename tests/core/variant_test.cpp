@@ -1,5 +1,5 @@
 // Variants and variant arrays: sharing, release, text, and the argument-list use.
-#include "core/variant.h"
+#include "ortolib/core/variant.h"
 
 #include <gtest/gtest.h>
 

@@ -5,17 +5,18 @@
 #include <cstring>
 #include <string>
 
-#include "core/exception.h"
-#include "core/fatal.h"
 #include "examples/fatal_report.h"
 #include "examples/process_unit.h"
 #include "examples/streams.h"
 #include "examples/strings.h"
 #include "examples/units.h"
 #include "examples/variants.h"
+#include "ortolib/core/exception.h"
+#include "ortolib/core/fatal.h"
+#include "support/captured_log.h"
+#include "support/child_run.h"
 #include "support/exit_status.h"
 #include "support/scratch_file.h"
-#include "units/captured_log.h"
 
 namespace {
 
@@ -143,8 +144,11 @@ TEST(ProcessUnitExample, CollectsTheProgramsOutputAndExitCode) {
 
 TEST(ProcessUnitExample, EachArgumentArrivesWhole) {
   pt::string output;
-  EXPECT_EQ(example::run_program(ORTO_TEST_CHILD, {"hex-args", "two words", "", "*"}, output), 0);
-  EXPECT_EQ(bytes_of(output), "74776f20776f726473\n\n2a\n");
+  EXPECT_EQ(example::run_program(ORTO_TEST_CHILD,
+                                 {"hex-args", "two words", "", "*", R"(say "hi" C:\dir\)"}, output),
+            0);
+  EXPECT_EQ(bytes_of(output),
+            "74776f20776f726473\n\n2a\n" + pt::test::hex(R"(say "hi" C:\dir\)") + "\n");
 }
 
 TEST(ProcessUnitExample, AMissingProgramGivesMinusOneAndAReport) {

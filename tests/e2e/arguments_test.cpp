@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cmdwrap_run.h"
+#include "support/line_ends.h"
 #include "support/scratch_file.h"
 
 namespace pt::test {
@@ -110,7 +111,7 @@ TEST(Arguments, AnExecutablePathWithSpacesIsOneProgramName) {
                                           child.path());
   EXPECT_EQ(result.run.status, 0u);
   std::string lines = hex_args_result({"first", "x y"});
-  EXPECT_TRUE(result.file == "late" + lines || result.file == lines + "late") << result.file;
+  EXPECT_TRUE(inserted_between_lines(result.file, lines, "late")) << result.file;
 }
 
 }  // namespace

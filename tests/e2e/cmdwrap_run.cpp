@@ -11,7 +11,10 @@
 #include <optional>
 #include <sstream>
 
-#include "platform/platform.h"
+#include "ortolib/platform/command_line.h"
+#include "ortolib/platform/private/error.h"
+#include "ortolib/platform/private/file.h"
+#include "ortolib/platform/private/process.h"
 #include "support/child_run.h"
 #include "support/exit_status.h"
 
@@ -126,20 +129,22 @@ wrapper_run run_cmdwrap(const std::vector<std::string>& arguments, const wrapper
   std::optional<launcher_log> log;
   if (under_launcher())
     log.emplace();
-  std::string application = ORTO_CMDWRAP, command_line;
+  // Under a launcher its first word is the program started, and cmdwrap one of its arguments.
+  std::vector<std::string> words;
   for (std::string word : launcher().words) {
     if (auto at = word.find("{log-fd}"); at != std::string::npos)
       word.replace(at, 8, std::to_string(log->handle()));
-    if (command_line.empty())
-      application = word;
-    command_line.append(command_line.empty() ? "" : " ").append(quote_argument(word));
+    words.push_back(word);
   }
-  command_line.append(command_line.empty() ? "" : " ").append(quote_argument(ORTO_CMDWRAP));
-  for (const std::string& argument : arguments)
-    command_line.append(" ").append(quote_argument(argument));
+  words.emplace_back(ORTO_CMDWRAP);
+  words.insert(words.end(), arguments.begin(), arguments.end());
+  const std::string& application = words.front();
+  std::string command_arguments;
+  for (std::size_t i = 1; i < words.size(); ++i)
+    command_arguments.append(" ").append(quote_argument(words[i]));
   platform::process_request request;
   request.application = application.c_str();
-  request.command_line = command_line.data();
+  request.arguments = command_arguments.c_str();
   request.std_input = options.unusable == standard_handle::input ? platform::unusable_handle : in;
   request.std_output = options.unusable == standard_handle::output ? platform::unusable_handle
                                                                    : out;
@@ -205,16 +210,6 @@ child_copy::~child_copy() {
 std::string child_copy::read() const {
   std::ifstream in(path_, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-std::string with_crlf(std::string_view text) {
-  std::string bytes;
-  for (char c : text) {
-    if (c == '\n')
-      bytes += '\r';
-    bytes += c;
-  }
-  return bytes;
 }
 
 std::string hex_args_file(const std::vector<std::string>& lines) {

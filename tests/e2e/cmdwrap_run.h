@@ -85,9 +85,6 @@ class child_copy {
   std::string path_;
 };
 
-// Every LF as CR LF, as the result file stores text.
-std::string with_crlf(std::string_view text);
-
 // The argument file lines for the helper child: "hex-args", then the given lines.
 std::string hex_args_file(const std::vector<std::string>& lines);
 

@@ -9,7 +9,10 @@
 #include <vector>
 
 #include "cmdwrap_run.h"
-#include "platform/platform.h"
+#include "ortolib/platform/private/error.h"
+#include "ortolib/platform/private/file.h"
+#include "ortolib/platform/private/pipe.h"
+#include "ortolib/platform/private/process.h"
 #include "support/child_run.h"
 #include "support/scratch_file.h"
 
@@ -60,10 +63,9 @@ class running_program {
  public:
   running_program() : copy_("busy-folder", "busy-") {
     EXPECT_TRUE(platform::pipe_create(gate_read_, gate_write_));
-    std::string command_line = quote_argument(copy_.path()) + " wait-stdin";
     platform::process_request request;
     request.application = copy_.c_str();
-    request.command_line = command_line.data();
+    request.arguments = " wait-stdin";
     request.std_input = gate_read_;
     started_ = platform::process_start(request, child_);
     EXPECT_TRUE(started_) << "error " << platform::last_error();

@@ -8,9 +8,9 @@
 #include <string>
 
 #include "cmdwrap_run.h"
-#include "core/fatal.h"
-#include "platform/platform.h"
+#include "ortolib/core/fatal.h"
 #include "support/exit_status.h"
+#include "support/on_windows.h"
 #include "support/open_handles.h"
 #include "support/process_limits.h"
 #include "support/sanitizers.h"
@@ -20,8 +20,6 @@ namespace pt::test {
 namespace {
 
 const std::uint32_t failed = status_of(-1);
-
-bool on_windows() { return platform::unusable_handle == 0; }
 
 // What the helper child's fill=<count> writes.
 std::string fill_pattern(std::size_t count) {

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "cmdwrap_run.h"
+#include "support/line_ends.h"
 #include "support/sanitizers.h"
 
 namespace pt::test {

@@ -93,7 +93,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   content += input.rest();
 
   write_file(path.c_str(), content);
-  const pt::argument_lines read = pt::read_argument_lines(path.c_str());
+  const cmdwrap::argument_lines read = cmdwrap::read_argument_lines(path.c_str());
   check(read.opened, "a readable file is reported as opened");
   check(read.lines == model_lines(content), "the lines are the model's");
   return 0;

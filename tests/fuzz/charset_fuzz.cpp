@@ -1,7 +1,7 @@
 // Character sets from arbitrary patterns: the pattern sits in a heap block that ends right
 // after its NUL, so the address sanitizer catches any read past the terminator; well-formed
 // patterns must give exactly the members of a plain model of the notation.
-#include "core/charset.h"
+#include "ortolib/core/charset.h"
 
 #include "fuzz/fuzz_input.h"
 

@@ -13,11 +13,11 @@
 #include <string_view>
 #include <vector>
 
-#include "core/string.h"
 #include "fuzz/fuzz_input.h"
-#include "platform/platform.h"
-#include "streams/format.h"
-#include "streams/outmemory.h"
+#include "ortolib/core/string.h"
+#include "ortolib/platform/private/format.h"
+#include "ortolib/streams/format.h"
+#include "ortolib/streams/outmemory.h"
 
 namespace {
 

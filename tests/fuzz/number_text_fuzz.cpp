@@ -1,6 +1,6 @@
 // Number text against independent oracles: std::to_chars for bases 2 to 36, decoding with the
 // 64-character alphabet for bases 37 to 64, and the width, fill and sign rules written out.
-#include "core/number_text.h"
+#include "ortolib/core/number_text.h"
 
 #include "fuzz/fuzz_input.h"
 

@@ -1,7 +1,7 @@
 // Shared copy-on-write strings against std::string models. The input is a small program of
 // operations on a few string values; after every step each value must hold its model's bytes
 // with a NUL after them, and every block must be counted once for each value that shares it.
-#include "core/string.h"
+#include "ortolib/core/string.h"
 
 #include "fuzz/fuzz_input.h"
 

@@ -6,13 +6,15 @@
 #include <thread>
 #include <vector>
 
-#include "platform/platform.h"
+#include "ortolib/platform/private/error.h"
+#include "ortolib/platform/private/file.h"
+#include "support/on_windows.h"
 #include "support/scratch_file.h"
 
 namespace pt::platform {
 namespace {
 
-bool on_windows() { return unusable_handle == 0; }
+using test::on_windows;
 
 struct mapping_row {
   os_error os;

@@ -6,7 +6,9 @@
 #include <filesystem>
 #include <string>
 
-#include "platform/platform.h"
+#include "ortolib/platform/private/error.h"
+#include "ortolib/platform/private/file.h"
+#include "ortolib/platform/private/startup.h"
 #include "support/process_limits.h"
 #include "support/scratch_file.h"
 

@@ -5,7 +5,8 @@
 
 #include <cstring>
 
-#include "platform/platform.h"
+#include "ortolib/platform/private/error.h"
+#include "ortolib/platform/private/memory.h"
 
 namespace pt::platform {
 namespace {

@@ -4,13 +4,18 @@
 #include <string>
 #include <thread>
 
-#include "platform/platform.h"
+#include "ortolib/platform/private/error.h"
+#include "ortolib/platform/private/file.h"
+#include "ortolib/platform/private/pipe.h"
+#include "ortolib/platform/private/startup.h"
+#include "ortolib/platform/private/std_handles.h"
 #include "support/child_run.h"
+#include "support/on_windows.h"
 
 namespace pt::platform {
 namespace {
 
-bool on_windows() { return unusable_handle == 0; }
+using test::on_windows;
 
 TEST(Pipe, CarriesDataBetweenThreadsUntilTheWriterCloses) {
   handle read_end, write_end;

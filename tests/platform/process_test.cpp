@@ -6,16 +6,22 @@
 #include <string>
 #include <vector>
 
-#include "platform/command_line.h"
-#include "platform/platform.h"
+#include "ortolib/platform/command_line.h"
+#include "ortolib/platform/private/error.h"
+#include "ortolib/platform/private/file.h"
+#include "ortolib/platform/private/pipe.h"
+#include "ortolib/platform/private/process.h"
+#include "ortolib/platform/private/startup.h"
+#include "ortolib/platform/private/std_handles.h"
 #include "support/child_run.h"
+#include "support/on_windows.h"
 #include "support/open_handles.h"
 #include "support/scratch_file.h"
 
 namespace pt::platform {
 namespace {
 
-bool on_windows() { return unusable_handle == 0; }
+using test::on_windows;
 
 using test::hex;
 
@@ -44,17 +50,17 @@ TEST(ProcessStart, QuotedArgumentsArriveExactly) {
 
 TEST(ProcessStart, PassesTheCommandLineAsWritten) {
   // Not re-quoted on the way: the child reads the line by the C-runtime rules.
-  std::string command_line = test::test_child_command_line({"hex-args"}) +
-                             R"( a"b c"d  "" e\\"f g\"h" \\\\"i")";
-  std::vector<std::string> expected = command_line_split(command_line.c_str());
-  expected.erase(expected.begin(), expected.begin() + 2);
+  std::string arguments = test::test_child_arguments({"hex-args"}) +
+                          R"( a"b c"d  "" e\\"f g\"h" \\\\"i")";
+  std::vector<std::string> expected = command_line_split_arguments(arguments.c_str());
+  expected.erase(expected.begin());
   ASSERT_EQ(expected, (std::vector<std::string>{"ab cd", "", R"(e\f g"h)", R"(\\i)"}));
 
   handle read_end, write_end;
   ASSERT_TRUE(pipe_create(read_end, write_end));
   process_request request;
   request.application = ORTO_TEST_CHILD;
-  request.command_line = command_line.data();
+  request.arguments = arguments.c_str();
   request.std_output = request.std_error = write_end;
   process_info child;
   ASSERT_TRUE(process_start(request, child)) << "error " << last_error();
@@ -105,9 +111,9 @@ TEST(ProcessStart, GivesTheChildTheStandardInputItIsHanded) {
 
 TEST(ProcessStart, AChildWithoutStandardOutputCannotWriteElsewhere) {
   process_request request;
-  std::string command_line = test::test_child_command_line({"out=" + hex("nowhere")});
+  std::string arguments = test::test_child_arguments({"out=" + hex("nowhere")});
   request.application = ORTO_TEST_CHILD;
-  request.command_line = command_line.data();
+  request.arguments = arguments.c_str();
   process_info child;  // every standard handle left at no_handle
   ASSERT_TRUE(process_start(request, child)) << "error " << last_error();
   std::uint32_t code = 0;
@@ -125,16 +131,18 @@ TEST(ProcessStart, FailsForAMissingExecutableAndForADirectory) {
     int stream_error;
   };
   for (row r : {row{missing.c_str(), 2}, row{folder.c_str(), 13}}) {
-    std::string command_line = test::quote_argument(r.application);
     process_request request;
     request.application = r.application;
-    request.command_line = command_line.data();
     process_info child;
     EXPECT_FALSE(process_start(request, child));
     EXPECT_EQ(stream_error_number(last_error()), r.stream_error)
         << r.application << ": error " << last_error();
     EXPECT_EQ(child.process, no_handle);
   }
+  process_request without_application;  // nothing to start, nor a program name to quote
+  process_info child;
+  EXPECT_FALSE(process_start(without_application, child));
+  EXPECT_EQ(stream_error_number(last_error()), 2);
 }
 
 TEST(ProcessStart, StandardHandlesNumberedAsEachOthersTargetsReachTheirOwn) {
@@ -152,10 +160,10 @@ TEST(ProcessStart, StandardHandlesNumberedAsEachOthersTargetsReachTheirOwn) {
     handle in_read, in_write, out_read, out_write, err_read, err_write;
     ASSERT_TRUE(pipe_create(in_read, in_write) && pipe_create(out_read, out_write) &&
                 pipe_create(err_read, err_write));
-    std::string command_line = test::test_child_command_line({"stdin", "err=" + hex("error")});
+    std::string arguments = test::test_child_arguments({"stdin", "err=" + hex("error")});
     process_request request;
     request.application = ORTO_TEST_CHILD;
-    request.command_line = command_line.data();
+    request.arguments = arguments.c_str();
     request.inherit_handles = false;
     request.std_input = r.input;
     request.std_output = r.output;
@@ -195,10 +203,10 @@ bool child_keeps_other_handles(bool inherit_handles) {
   handle probe_read, probe_write, gate_read, gate_write;
   EXPECT_TRUE(pipe_create(probe_read, probe_write));
   EXPECT_TRUE(pipe_create(gate_read, gate_write));
-  std::string command_line = test::test_child_command_line({"wait-stdin"});
+  std::string arguments = test::test_child_arguments({"wait-stdin"});
   process_request request;
   request.application = ORTO_TEST_CHILD;
-  request.command_line = command_line.data();
+  request.arguments = arguments.c_str();
   request.inherit_handles = inherit_handles;
   request.std_input = gate_read;
   process_info child;
@@ -228,11 +236,11 @@ TEST(ProcessStart, AChildThatClosesItsOutputEndsTheDataWhileItRuns) {
   handle gate_read, gate_write, out_read, out_write;
   ASSERT_TRUE(pipe_create(gate_read, gate_write));
   ASSERT_TRUE(pipe_create(out_read, out_write));
-  std::string command_line =
-      test::test_child_command_line({"out=" + hex("bye"), "close-out", "wait-stdin"});
+  std::string arguments =
+      test::test_child_arguments({"out=" + hex("bye"), "close-out", "wait-stdin"});
   process_request request;
   request.application = ORTO_TEST_CHILD;
-  request.command_line = command_line.data();
+  request.arguments = arguments.c_str();
   request.std_input = gate_read;
   request.std_output = request.std_error = out_write;
   process_info child;
@@ -274,10 +282,10 @@ TEST(ProcessWait, ReportsPosixSignalsAsWindowsExceptionCodes) {
   handle read_end, write_end;
   ASSERT_TRUE(pipe_create(read_end, write_end));
   handle_close(read_end);
-  std::string command_line = test::test_child_command_line({"out=" + hex("x")});
+  std::string arguments = test::test_child_arguments({"out=" + hex("x")});
   process_request request;
   request.application = ORTO_TEST_CHILD;
-  request.command_line = command_line.data();
+  request.arguments = arguments.c_str();
   request.inherit_handles = false;  // so that no copy of the read end reaches it either
   request.std_output = write_end;
   process_info child;

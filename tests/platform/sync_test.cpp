@@ -3,7 +3,7 @@
 
 #include <thread>
 
-#include "platform/platform.h"
+#include "ortolib/platform/private/sync.h"
 
 namespace pt::platform {
 namespace {

@@ -4,7 +4,7 @@
 #include <atomic>
 #include <future>
 
-#include "platform/platform.h"
+#include "ortolib/platform/private/thread.h"
 
 namespace pt::platform {
 namespace {

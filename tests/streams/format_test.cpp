@@ -1,6 +1,6 @@
 // The formatting engine: its own rules checked byte for byte, and the numeric directives
 // checked against the platform's bounded formatter itself.
-#include "streams/format.h"
+#include "ortolib/streams/format.h"
 
 #include <gtest/gtest.h>
 
@@ -10,9 +10,10 @@
 #include <cstdint>
 #include <string>
 
-#include "core/datetime.h"
-#include "streams/estream.h"
-#include "streams/outmemory.h"
+#include "ortolib/core/datetime.h"
+#include "ortolib/platform/private/format.h"
+#include "ortolib/streams/estream.h"
+#include "ortolib/streams/outmemory.h"
 #include "test_streams.h"
 
 namespace pt {

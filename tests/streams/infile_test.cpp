@@ -1,5 +1,5 @@
 // Input from real files and attached handles, and the errors of files that cannot be opened.
-#include "streams/infile.h"
+#include "ortolib/streams/infile.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,11 @@
 #include <fstream>
 #include <string>
 
-#include "streams/estream.h"
+#include "ortolib/platform/private/error.h"
+#include "ortolib/platform/private/file.h"
+#include "ortolib/platform/private/pipe.h"
+#include "ortolib/platform/private/startup.h"
+#include "ortolib/streams/estream.h"
 #include "support/child_run.h"
 #include "support/scratch_file.h"
 #include "test_streams.h"

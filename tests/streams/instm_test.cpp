@@ -1,13 +1,13 @@
 // Buffered and unbuffered input on a scripted device: device calls, the end of the data,
 // statuses and errors.
-#include "streams/instm.h"
+#include "ortolib/streams/instm.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "streams/estream.h"
+#include "ortolib/streams/estream.h"
 #include "support/fatal_report.h"
 #include "test_streams.h"
 

@@ -1,12 +1,12 @@
 // The stream life cycle, status changes, buffer sizes and the composition of error messages,
 // on small scripted streams.
-#include "streams/iobase.h"
+#include "ortolib/streams/iobase.h"
 
 #include <gtest/gtest.h>
 
 #include <vector>
 
-#include "streams/estream.h"
+#include "ortolib/streams/estream.h"
 #include "support/fatal_report.h"
 #include "test_streams.h"
 

@@ -1,15 +1,15 @@
 // Pipes between an input and an output stream: data across threads, the end of the data,
 // the ends' handles, and a writer whose reader has gone.
-#include "streams/local_pipe.h"
+#include "ortolib/streams/local_pipe.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <thread>
 
-#include "streams/estream.h"
-#include "streams/infile.h"
-#include "streams/outfile.h"
+#include "ortolib/streams/estream.h"
+#include "ortolib/streams/infile.h"
+#include "ortolib/streams/outfile.h"
 #include "test_streams.h"
 
 namespace pt {

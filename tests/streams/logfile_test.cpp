@@ -1,15 +1,15 @@
 // Log files: unbuffered output whose formatted calls are visible at once, and the errors of a
 // handle that could not be duplicated.
-#include "streams/logfile.h"
+#include "ortolib/streams/logfile.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <thread>
 
-#include "streams/estream.h"
-#include "streams/infile.h"
-#include "streams/local_pipe.h"
+#include "ortolib/streams/estream.h"
+#include "ortolib/streams/infile.h"
+#include "ortolib/streams/local_pipe.h"
 #include "test_streams.h"
 
 namespace pt {

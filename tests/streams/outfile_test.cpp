@@ -1,5 +1,5 @@
 // Output to real files: truncation, appending, sharing, flushing, and attached handles.
-#include "streams/outfile.h"
+#include "ortolib/streams/outfile.h"
 
 #include <gtest/gtest.h>
 
@@ -7,20 +7,22 @@
 #include <fstream>
 #include <string>
 
-#include "platform/platform.h"
-#include "streams/estream.h"
-#include "streams/infile.h"
+#include "ortolib/platform/private/file.h"
+#include "ortolib/platform/private/pipe.h"
+#include "ortolib/streams/estream.h"
+#include "ortolib/streams/infile.h"
 #include "support/child_run.h"
+#include "support/on_windows.h"
 #include "support/scratch_file.h"
 #include "test_streams.h"
 
 namespace pt {
 namespace {
 
+using test::on_windows;
+
 using test::message_of;
 using test::scratch_file;
-
-bool on_windows() { return platform::unusable_handle == 0; }
 
 TEST(Outfile, ReplacesAnExistingFileAtOpen) {
   scratch_file file("truncate");

@@ -1,11 +1,11 @@
 // Output collected in memory: the size limit, copies of the text, reopening, seeking.
-#include "streams/outmemory.h"
+#include "ortolib/streams/outmemory.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "streams/estream.h"
+#include "ortolib/streams/estream.h"
 #include "test_streams.h"
 
 namespace pt {

@@ -1,9 +1,9 @@
 // Output that is discarded.
-#include "streams/outnull.h"
+#include "ortolib/streams/outnull.h"
 
 #include <gtest/gtest.h>
 
-#include "streams/estream.h"
+#include "ortolib/streams/estream.h"
 #include "test_streams.h"
 
 namespace pt {

@@ -1,13 +1,13 @@
 // Buffered and unbuffered output on a recording device: when bytes reach the device, short
 // writes, errors and statuses.
-#include "streams/outstm.h"
+#include "ortolib/streams/outstm.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "streams/estream.h"
+#include "ortolib/streams/estream.h"
 #include "test_streams.h"
 
 namespace pt {

@@ -1,6 +1,6 @@
 // The four standard streams: ready before static objects and alive after them, attached to
 // the process's standard handles, never deleted by releases, and whole lines from threads.
-#include "streams/standard_streams.h"
+#include "ortolib/streams/standard_streams.h"
 
 #include <gtest/gtest.h>
 
@@ -12,8 +12,9 @@
 #include <thread>
 #include <vector>
 
-#include "streams/local_pipe.h"
-#include "streams/outfile.h"
+#include "ortolib/platform/private/file.h"
+#include "ortolib/streams/local_pipe.h"
+#include "ortolib/streams/outfile.h"
 
 namespace pt {
 namespace {

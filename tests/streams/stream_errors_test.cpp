@@ -1,5 +1,5 @@
 // The stream error numbers and their texts.
-#include "streams/stream_errors.h"
+#include "ortolib/streams/stream_errors.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "streams/estream.h"
+#include "ortolib/streams/estream.h"
 
 namespace pt::test {
 

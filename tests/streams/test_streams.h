@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "core/exception.h"
-#include "core/string.h"
-#include "streams/estream.h"
-#include "streams/instm.h"
-#include "streams/outstm.h"
+#include "ortolib/core/exception.h"
+#include "ortolib/core/string.h"
+#include "ortolib/streams/estream.h"
+#include "ortolib/streams/instm.h"
+#include "ortolib/streams/outstm.h"
 
 namespace pt::test {
 

@@ -3,6 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include "ortolib/platform/command_line.h"
+#include "ortolib/platform/private/error.h"
+#include "ortolib/platform/private/file.h"
+#include "ortolib/platform/private/pipe.h"
+#include "ortolib/platform/private/process.h"
+
 namespace pt::test {
 
 std::string hex(std::string_view bytes) {
@@ -15,26 +21,8 @@ std::string hex(std::string_view bytes) {
   return text;
 }
 
-std::string quote_argument(std::string_view argument) {
-  std::string quoted = "\"";
-  std::size_t backslashes = 0;
-  for (char c : argument) {
-    if (c == '\\') {
-      ++backslashes;
-      continue;
-    }
-    // Backslashes before a quote are doubled and the quote escaped; elsewhere they are plain.
-    quoted.append(c == '"' ? 2 * backslashes + 1 : backslashes, '\\');
-    backslashes = 0;
-    quoted += c;
-  }
-  quoted.append(2 * backslashes, '\\');  // they stand before the closing quote
-  return quoted + "\"";
-}
-
-std::string test_child_command_line(const std::vector<std::string>& arguments) {
-  std::string line = "\"";
-  line.append(ORTO_TEST_CHILD).append("\"");
+std::string test_child_arguments(const std::vector<std::string>& arguments) {
+  std::string line;
   for (const std::string& argument : arguments)
     line.append(" ").append(quote_argument(argument));
   return line;
@@ -59,10 +47,10 @@ child_result run_test_child(const std::vector<std::string>& arguments, platform:
     ADD_FAILURE() << "no pipe, error " << platform::last_error();
     return result;
   }
-  std::string command_line = test_child_command_line(arguments);
+  const std::string child_arguments = test_child_arguments(arguments);
   platform::process_request request;
   request.application = ORTO_TEST_CHILD;
-  request.command_line = command_line.data();
+  request.arguments = child_arguments.c_str();
   request.std_input = input;
   request.std_output = write_end;
   request.std_error = write_end;

@@ -7,19 +7,16 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/platform.h"
+#include "ortolib/platform/types.h"
 
 namespace pt::test {
 
 // Lowercase hex of bytes, as the helper child reads its commands and prints its arguments.
 std::string hex(std::string_view bytes);
 
-// One argument quoted so that the C-runtime rules read it back unchanged:
-//   a b    -> "a b"        a"b -> "a\"b"        a\"  -> "a\\\""        a\ -> "a\\"
-std::string quote_argument(std::string_view argument);
-
-// The child's command line: its path in quotes, then every argument quoted.
-std::string test_child_command_line(const std::vector<std::string>& arguments);
+// What follows the program name on the child's command line: every argument quoted
+// (pt::quote_argument), each after a space, as process_request::arguments takes them.
+std::string test_child_arguments(const std::vector<std::string>& arguments);
 
 // Reads h until the end of data: 0 bytes, or the broken pipe by which Windows ends a pipe.
 // False on any other failure.

@@ -1,7 +1,7 @@
 // The status a parent reads, cut to the bits the platform passes on.
 #include "support/exit_status.h"
 
-#include "platform/platform.h"
+#include "ortolib/platform/private/process.h"
 
 namespace pt::test {
 

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "core/fatal.h"
+#include "ortolib/core/fatal.h"
 #include "support/exit_status.h"
 
 namespace pt::test {

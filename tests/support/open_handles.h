@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "platform/platform.h"
+#include "ortolib/platform/types.h"
 
 namespace pt::test {
 

@@ -4,7 +4,8 @@
 
 #include <cstdint>
 
-#include "platform/platform.h"
+#include "ortolib/platform/private/error.h"
+#include "ortolib/platform/private/process.h"
 
 namespace pt::test {
 
@@ -21,9 +22,9 @@ bool process_limits_supported();
 // nothing changed, where not supported or when the OS refuses.
 bool limit_this_process(const process_limits& limits);
 
-// Starts a child as platform::process_start does (argv split by the C-runtime rules, argv[0]
-// the application, the three standard handles placed, a standard handle that is not a
-// descriptor left closed, every other inheritable handle passed on, every signal at its
+// Starts a child as platform::process_start does (argv[0] the application, the arguments
+// split by the C-runtime rules, the three standard handles placed, a standard handle that is
+// not a descriptor left closed, every other inheritable handle passed on, every signal at its
 // default disposition) with the limits applied to the child alone. So on POSIX a write past
 // the file-size limit raises SIGXFSZ, whose default ends the child unless the child ignores
 // it itself. The child is waited for and released with platform::process_wait and

@@ -1,7 +1,7 @@
 // Threads: one OS thread per object, the completion step, self-deleting threads, the single
 // release of the handle, and the fatal misuses of waitfor. Threads are ordered by latches and
 // atomics, never by sleeping.
-#include "units/thread.h"
+#include "ortolib/units/thread.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,8 @@
 #include <thread>
 #include <vector>
 
-#include "core/exception.h"
+#include "ortolib/core/exception.h"
+#include "ortolib/platform/private/thread.h"
 #include "support/fatal_report.h"
 #include "support/thread_sync.h"
 

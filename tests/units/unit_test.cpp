@@ -1,7 +1,7 @@
 // Units: synchronous and asynchronous runs, the "Error: " report, the state a finished run
 // leaves, chains of three units that transform data through their links, and the fatal
 // misuses. Nothing here waits on time: threads are ordered by joins and pipes.
-#include "units/unit.h"
+#include "ortolib/units/unit.h"
 
 #include <gtest/gtest.h>
 
@@ -13,16 +13,16 @@
 #include <thread>
 #include <vector>
 
-#include "captured_log.h"
-#include "core/exception.h"
-#include "core/fatal.h"
-#include "platform/platform.h"
-#include "streams/infile.h"
-#include "streams/outfile.h"
-#include "streams/outmemory.h"
-#include "streams/standard_streams.h"
+#include "ortolib/core/exception.h"
+#include "ortolib/core/fatal.h"
+#include "ortolib/platform/private/thread.h"
+#include "ortolib/streams/infile.h"
+#include "ortolib/streams/outfile.h"
+#include "ortolib/streams/outmemory.h"
+#include "ortolib/streams/standard_streams.h"
+#include "ortolib/units/unit_thread.h"
+#include "support/captured_log.h"
 #include "support/fatal_report.h"
-#include "units/unit_thread.h"
 
 namespace pt {
 namespace {

@@ -2,7 +2,7 @@
 // that cannot be read, large files across chunk boundaries, and access shared with others.
 #include "argument_file.h"
 
-#include "wrapper/temp_file.h"
+#include "support/scratch_file.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 #include <filesystem>
 #include <random>
 
-namespace pt {
+namespace cmdwrap {
 namespace {
 
 using namespace std::string_literals;
@@ -27,9 +27,9 @@ void PrintTo(const lines_row& row, std::ostream* out) { *out << row.name; }
 class ArgumentLines : public testing::TestWithParam<lines_row> {};
 
 TEST_P(ArgumentLines, TranslatesAndSplits) {
-  test::temp_file file;
+  pt::test::scratch_file file("argument-file");
   file.write(GetParam().bytes);
-  const argument_lines read = read_argument_lines(file.path());
+  const argument_lines read = read_argument_lines(file.c_str());
   EXPECT_TRUE(read.opened);
   EXPECT_EQ(read.lines, GetParam().expected);
   // Reading leaves the file as it was.
@@ -59,11 +59,11 @@ INSTANTIATE_TEST_SUITE_P(
 // clang-format on
 
 TEST(ReadArgumentLines, MissingFileIsNotOpened) {
-  test::temp_file file;  // never created
-  const argument_lines read = read_argument_lines(file.path());
+  pt::test::scratch_file file("argument-file");  // never created
+  const argument_lines read = read_argument_lines(file.c_str());
   EXPECT_FALSE(read.opened);
   EXPECT_TRUE(read.lines.empty());
-  EXPECT_FALSE(std::filesystem::exists(file.path()));
+  EXPECT_FALSE(std::filesystem::exists(file.c_str()));
 }
 
 // A directory opens on Linux but fails at the first read; elsewhere it fails to open. Either
@@ -113,9 +113,9 @@ TEST(ReadArgumentLines, LargeFileMatchesTheReferenceRules) {
     else
       bytes += static_cast<char>('a' + choice);
   }
-  test::temp_file file;
+  pt::test::scratch_file file("argument-file");
   file.write(bytes);
-  const argument_lines read = read_argument_lines(file.path());
+  const argument_lines read = read_argument_lines(file.c_str());
   ASSERT_TRUE(read.opened);
   const lines expected = reference_lines(bytes);
   ASSERT_EQ(read.lines.size(), expected.size());
@@ -124,15 +124,15 @@ TEST(ReadArgumentLines, LargeFileMatchesTheReferenceRules) {
 }
 
 TEST(ReadArgumentLines, ReadsWhileAnotherHandleHoldsTheFileForReadAndWrite) {
-  test::temp_file file;
+  pt::test::scratch_file file("argument-file");
   file.write("one\r\ntwo words\r\n");
-  std::FILE* other = std::fopen(file.path(), "r+b");
+  std::FILE* other = std::fopen(file.c_str(), "r+b");
   ASSERT_NE(other, nullptr);
-  const argument_lines read = read_argument_lines(file.path());
+  const argument_lines read = read_argument_lines(file.c_str());
   EXPECT_TRUE(read.opened);
   EXPECT_EQ(read.lines, (lines{"one", "two words"}));
   std::fclose(other);
 }
 
 }  // namespace
-}  // namespace pt
+}  // namespace cmdwrap

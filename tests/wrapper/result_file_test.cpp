@@ -3,7 +3,8 @@
 #include "result_file.h"
 
 #include "argument_file.h"
-#include "wrapper/temp_file.h"
+#include "support/line_ends.h"
+#include "support/scratch_file.h"
 
 #include <gtest/gtest.h>
 
@@ -12,10 +13,11 @@
 #include <filesystem>
 #include <random>
 
-namespace pt {
+namespace cmdwrap {
 namespace {
 
 using namespace std::string_literals;
+using pt::test::with_crlf;
 
 struct result_row {
   const char* name;
@@ -30,9 +32,9 @@ void PrintTo(const result_row& row, std::ostream* out) { *out << row.name; }
 class ResultFile : public testing::TestWithParam<result_row> {};
 
 TEST_P(ResultFile, WritesTextAndNote) {
-  test::temp_file file;
+  pt::test::scratch_file file("result-file");
   file.write("the argument lines\r\n");
-  std::FILE* result = open_result_file(file.path());
+  std::FILE* result = open_result_file(file.c_str());
   ASSERT_NE(result, nullptr);
   const auto status = static_cast<std::int32_t>(GetParam().status);
   EXPECT_EQ(write_result_file(result, GetParam().output, status), GetParam().final_status);
@@ -63,16 +65,16 @@ INSTANTIATE_TEST_SUITE_P(
 // clang-format on
 
 TEST(OpenResultFile, TruncatesAnExistingFileAndCreatesAMissingOne) {
-  test::temp_file existing;
+  pt::test::scratch_file existing("result-file");
   existing.write("one\ntwo\n");
-  std::FILE* file = open_result_file(existing.path());
+  std::FILE* file = open_result_file(existing.c_str());
   ASSERT_NE(file, nullptr);
   EXPECT_EQ(existing.read(), "");  // gone from disk before anything is written
   EXPECT_EQ(write_result_file(file, "", 0), 0);
   EXPECT_EQ(existing.read(), "");
 
-  test::temp_file missing;
-  file = open_result_file(missing.path());
+  pt::test::scratch_file missing("result-file");
+  file = open_result_file(missing.c_str());
   ASSERT_NE(file, nullptr);
   EXPECT_EQ(write_result_file(file, "new\n", 0), 0);
   EXPECT_EQ(missing.read(), "new\r\n");
@@ -84,17 +86,6 @@ TEST(OpenResultFile, GivesNothingForAPathThatCannotBeWritten) {
   const auto in_missing_folder = directory / "cmdwrap_no_such_folder" / "args.txt";
   EXPECT_EQ(open_result_file(in_missing_folder.string().c_str()), nullptr);
   EXPECT_FALSE(std::filesystem::exists(in_missing_folder.parent_path()));
-}
-
-// Expands every LF to CR LF, the plain way.
-std::string with_crlf(const std::string& text) {
-  std::string bytes;
-  for (char c : text) {
-    if (c == '\n')
-      bytes += '\r';
-    bytes += c;
-  }
-  return bytes;
 }
 
 TEST(WriteResultFile, LargeOutputIsTranslatedByteForByte) {
@@ -121,8 +112,8 @@ TEST(WriteResultFile, LargeOutputIsTranslatedByteForByte) {
   output.append(300000, '\n');
   output += "end";
 
-  test::temp_file file;
-  std::FILE* result = open_result_file(file.path());
+  pt::test::scratch_file file("result-file");
+  std::FILE* result = open_result_file(file.c_str());
   ASSERT_NE(result, nullptr);
   EXPECT_EQ(write_result_file(result, output, 0xC00000FD), -1);
   const std::string expected = with_crlf(output + "\nReturned Win32 exception 0xc00000fd\n");
@@ -135,10 +126,10 @@ TEST(WriteResultFile, LargeOutputIsTranslatedByteForByte) {
 
 TEST(WriteResultFile, FailedWriteGivesMinusOne) {
   // A stream open only for reading refuses every write.
-  test::temp_file file;
+  pt::test::scratch_file file("result-file");
   file.write("keep");
   for (std::uint32_t status : {0u, 5u, 0xC0000005u}) {
-    std::FILE* read_only = std::fopen(file.path(), "rb");
+    std::FILE* read_only = std::fopen(file.c_str(), "rb");
     ASSERT_NE(read_only, nullptr);
     EXPECT_EQ(write_result_file(read_only, "text\n", static_cast<std::int32_t>(status)), -1)
         << status;
@@ -174,15 +165,15 @@ TEST(WriteResultFile, WriteFailureThatShowsOnlyAtFlushGivesMinusOne) {
 }
 
 TEST(WriteResultFile, WritesWhileAnotherHandleHoldsTheFileForReadAndWrite) {
-  test::temp_file file;
+  pt::test::scratch_file file("result-file");
   file.write("first\r\nsecond\r\n");
-  std::FILE* other = std::fopen(file.path(), "r+b");
+  std::FILE* other = std::fopen(file.c_str(), "r+b");
   ASSERT_NE(other, nullptr);
 
-  const argument_lines read = read_argument_lines(file.path());
+  const argument_lines read = read_argument_lines(file.c_str());
   EXPECT_TRUE(read.opened);
   EXPECT_EQ(read.lines, (std::vector<std::string>{"first", "second"}));
-  std::FILE* result = open_result_file(file.path());
+  std::FILE* result = open_result_file(file.c_str());
   ASSERT_NE(result, nullptr);
   EXPECT_EQ(write_result_file(result, "done\n", 0), 0);
 
@@ -195,4 +186,4 @@ TEST(WriteResultFile, WritesWhileAnotherHandleHoldsTheFileForReadAndWrite) {
 }
 
 }  // namespace
-}  // namespace pt
+}  // namespace cmdwrap

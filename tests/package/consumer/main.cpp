@@ -1,10 +1,12 @@
 // A program built against an installed ortolib: it prints the library's version, a few strings
-// and number texts, then its own arguments, one per line, for the package checks to compare.
+// and number texts, an argument quoted for a command line, then its own arguments, one per
+// line, for the package tests to compare.
 #include <cstdio>
 
-#include "core/number_text.h"
-#include "core/string.h"
-#include "ortolib/version.h"
+#include <ortolib/core/number_text.h>
+#include <ortolib/core/string.h>
+#include <ortolib/platform/command_line.h>
+#include <ortolib/version.h>
 
 int main(int argc, char** argv) {
   pt::string line = "ortolib ";
@@ -19,6 +21,8 @@ int main(int argc, char** argv) {
   copy += ' ';
   copy += pt::int_to_string(255, 16, 6, '0');
   std::printf("%s|%s\n", numbers.text(), copy.text());
+
+  std::printf("%s\n", pt::quote_argument(R"(say "hi" C:\dir\)").c_str());
 
   for (int i = 1; i < argc; ++i)
     std::printf("argument %d: %s\n", i, argv[i]);

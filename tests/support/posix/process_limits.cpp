@@ -11,7 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/command_line.h"
+#include "ortolib/platform/command_line.h"
+#include "ortolib/platform/private/error.h"
+#include "ortolib/platform/private/process.h"
 #include "support/process_limits.h"
 
 extern char** environ;
@@ -107,10 +109,9 @@ bool limit_this_process(const process_limits& limits) {
 
 platform::os_error start_limited(const platform::process_request& request,
                                  const process_limits& limits, platform::process_info& started) {
-  std::vector<std::string> arguments = platform::command_line_split(request.command_line);
-  if (arguments.empty())
-    arguments.emplace_back();
-  arguments.front() = request.application;
+  std::vector<std::string> arguments{request.application};
+  for (std::string& argument : command_line_split_arguments(request.arguments))
+    arguments.push_back(std::move(argument));
   std::vector<char*> argv;
   for (std::string& argument : arguments)
     argv.push_back(argument.data());

@@ -2,6 +2,8 @@
 // wine does not enforce it and there is no file-size limit; the tests that need one skip.
 #include <windows.h>
 
+#include "ortolib/platform/private/error.h"
+#include "ortolib/platform/private/process.h"
 #include "support/process_limits.h"
 
 namespace pt::test {

@@ -1,0 +1,44 @@
+// POSIX backend: inheritable duplicates of the standard descriptors, kept clear of 0, 1 and 2.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "ortolib/platform/posix/error.h"
+#include "ortolib/platform/private/std_handles.h"
+
+namespace pt::platform {
+
+// Negative, so never a descriptor, and not no_handle, so the streams still try (and fail) to
+// use it: a stream on it reports "Invalid file descriptor" as one on Windows' null handle does.
+const handle unusable_handle = -2;
+
+namespace {
+
+// Puts /dev/null on a closed standard descriptor, so that the next open or pipe cannot take
+// its number and be written to by anything that still means standard output.
+void fill_closed_descriptor(int fd) {
+  int opened = ::open("/dev/null", fd == STDIN_FILENO ? O_RDONLY : O_WRONLY);
+  if (opened >= 0 && opened != fd) {
+    ::dup2(opened, fd);
+    ::close(opened);
+  }
+}
+
+}  // namespace
+
+handle std_handle_duplicate(std_handle_id which) {
+  int fd = which == std_handle_id::input    ? STDIN_FILENO
+           : which == std_handle_id::output ? STDOUT_FILENO
+                                            : STDERR_FILENO;
+  // F_DUPFD without close-on-exec: the lowest free number from 3 up, inheritable.
+  int duplicate = ::fcntl(fd, F_DUPFD, 3);
+  if (duplicate >= 0)
+    return duplicate;
+  posix::error_capture();
+  if (errno == EBADF)
+    fill_closed_descriptor(fd);
+  return unusable_handle;
+}
+
+}  // namespace pt::platform

@@ -1,0 +1,55 @@
+// Private to the library (not installed): child processes, and what a parent sees of a
+// process's exit status. Backend: process.cpp.
+#pragma once
+
+#include <cstdint>
+
+#include "ortolib/platform/types.h"
+
+namespace pt::platform {
+
+struct process_request {
+  // The executable, used as given: no search, no extension added. Required. It is also the
+  // program name at the head of the child's command line, quoted there when it must be.
+  const char* application = nullptr;
+  // What follows the program name on the child's command line: each argument as a token of
+  // the C-runtime rules (quote_argument, command_line.h), each preceded by a blank. "" for none.
+  const char* arguments = "";
+  bool inherit_handles = true;   // pass every inheritable handle on to the child
+  handle std_input = no_handle;  // the child's standard handles
+  handle std_output = no_handle;
+  handle std_error = no_handle;
+};
+
+struct process_info {
+  handle process = no_handle;  // waited for with process_wait, released with process_close
+  handle thread = no_handle;   // the main thread's handle (no_handle on POSIX)
+  std::uint32_t process_id = 0;
+};
+
+// Starts a child process. Windows: the command line is quote_program_name(application)
+// followed by arguments. POSIX: argv[0] is the application path as it stands and the rest of
+// argv is arguments split by the same C-runtime rules (command_line_split_arguments), so the
+// child receives what a Windows child's runtime would give it; a standard handle that is not a
+// descriptor leaves that descriptor closed in the child; with inherit_handles false the child
+// inherits nothing but its three standard handles.
+// A failure to start, exec failures included, returns false with last_error() set; so does a
+// request without an application (ENOENT, ERROR_FILE_NOT_FOUND). A command line longer than
+// the OS takes is such a failure (Windows: 32767 characters with the NUL,
+// ERROR_FILENAME_EXCED_RANGE; POSIX: E2BIG), never a child started on a cut line.
+bool process_start(const process_request& request, process_info& started);
+
+// Waits without time limit for the process to end and gives its exit code. On POSIX a child
+// killed by a signal gives the Windows exception code of that signal (SIGSEGV 0xc0000005,
+// SIGBUS 0xc0000006, SIGILL 0xc000001d, SIGFPE 0xc0000094, SIGINT 0xc000013a,
+// SIGABRT 0xc0000409, any other signal 0xc0000001). False on failure.
+bool process_wait(handle process, std::uint32_t& exit_code);
+
+// Releases a process or thread handle from process_start. Does not end the process.
+void process_close(handle h);
+
+// The bits of a process's exit status that reach its parent: all 32 on Windows, the low 8
+// on POSIX.
+extern const std::uint32_t exit_status_mask;
+
+}  // namespace pt::platform

@@ -1,0 +1,15 @@
+// Private to the library (not installed): the process's standard handles. Backend:
+// std_handles.cpp, which also defines unusable_handle (types.h).
+#pragma once
+
+#include "ortolib/platform/types.h"
+
+namespace pt::platform {
+
+// Returns an inheritable duplicate of the process's standard handle, or unusable_handle when
+// there is none or it cannot be duplicated. On POSIX the duplicate is never 0, 1 or 2, and a
+// closed standard descriptor is reopened on /dev/null, so that no file or pipe opened later
+// can take its number (and a child or a stray write to it would hit the wrong file).
+handle std_handle_duplicate(std_handle_id which);
+
+}  // namespace pt::platform

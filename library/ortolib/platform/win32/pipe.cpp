@@ -1,0 +1,21 @@
+// Windows backend: anonymous pipes whose two ends children inherit.
+#include <windows.h>
+
+#include "ortolib/platform/private/pipe.h"
+#include "ortolib/platform/win32/error.h"
+
+namespace pt::platform {
+
+bool pipe_create(handle& read_end, handle& write_end) {
+  SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+  HANDLE reader = nullptr, writer = nullptr;
+  if (!CreatePipe(&reader, &writer, &inheritable, 0)) {  // 0: the system's default size
+    win32::error_capture();
+    return false;
+  }
+  read_end = reinterpret_cast<handle>(reader);
+  write_end = reinterpret_cast<handle>(writer);
+  return true;
+}
+
+}  // namespace pt::platform

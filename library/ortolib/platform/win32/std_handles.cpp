@@ -1,0 +1,32 @@
+// Windows backend: inheritable duplicates of the process's standard handles.
+#include <windows.h>
+
+#include "ortolib/platform/private/std_handles.h"
+#include "ortolib/platform/win32/error.h"
+
+namespace pt::platform {
+
+// The null handle: every use of it fails with ERROR_INVALID_HANDLE.
+const handle unusable_handle = 0;
+
+handle std_handle_duplicate(std_handle_id which) {
+  DWORD id = which == std_handle_id::input    ? STD_INPUT_HANDLE
+             : which == std_handle_id::output ? STD_OUTPUT_HANDLE
+                                              : STD_ERROR_HANDLE;
+  HANDLE standard = GetStdHandle(id);
+  // A process started without the handle has null here, and a failed query gives
+  // INVALID_HANDLE_VALUE, which as a handle means the process itself: neither is duplicated.
+  if (standard == nullptr || standard == INVALID_HANDLE_VALUE) {
+    win32::error_record(ERROR_INVALID_HANDLE);
+    return unusable_handle;
+  }
+  HANDLE duplicate = nullptr;
+  if (!DuplicateHandle(GetCurrentProcess(), standard, GetCurrentProcess(), &duplicate, 0, TRUE,
+                       DUPLICATE_SAME_ACCESS)) {
+    win32::error_capture();
+    return unusable_handle;
+  }
+  return reinterpret_cast<handle>(duplicate);
+}
+
+}  // namespace pt::platform

@@ -1,0 +1,60 @@
+// Buffered output: bytes, blocks and zero-terminated texts collected in the stream buffer and
+// handed to a device when the buffer is full, on flush, or after a newline put on its own.
+#pragma once
+
+#include <cstdarg>
+#include <cstdint>
+
+#include "ortolib/streams/iobase.h"
+
+namespace pt {
+
+// Writing to a closed stream raises "Stream inactive" (5); a device error raises
+// "Couldn't write" with the mapped number (a pipe without a reader: 32 "Broken pipe"), after
+// the stream is marked at end. A short device write is not reported: the bytes the device did
+// not take are dropped, and the stream is marked at end (status 45). Unbuffered (buffer size
+// 0), every write goes straight to the device.
+class outstm : public iobase {
+ public:
+  // After put_byte stores a newline (0x0A) in the buffer, call flush_output.
+  bool flush_at_newline;
+
+  // A negative buffer size gives default_buffer_size.
+  outstm(bool flush_at_newline, std::int32_t buffer_size);
+  ~outstm() override;
+
+  std::int32_t kind_code() override;  // kind_outstm
+
+  // Writes the buffered bytes to the device, unless none are buffered or an error has been
+  // recorded since the stream was opened.
+  void flush_output() override;
+
+  void put_byte(char byte);
+  // Accepts count bytes and returns how many: count when buffered (0 for count <= 0), what
+  // the device took when unbuffered. Newlines in the block do not flush.
+  std::int32_t write_block(const void* source, std::int32_t count);
+  // Writes a zero-terminated text without its terminator; a null text writes nothing and
+  // raises nothing, even on a closed stream.
+  void write_text(const char* text);
+
+  // Formatted output (format.h): percent directives with one argument each from arguments.
+  // Stream errors of the writes pass through; what was written before stays written. Not
+  // serialised: logfile adds a lock.
+  void vformat(const char* format, va_list arguments);
+
+ protected:
+  // Raw write to the OS handle: the bytes written, -1 without a handle; raises
+  // "Couldn't write" on failure.
+  virtual std::int32_t device_write(const void* source, std::int32_t count);
+  // Writes the buffer's bytes out and empties it (also when the write fails).
+  virtual void drain_buffer();
+
+  // The counted device write behind write_block, put_byte and drain_buffer: advances
+  // position, sets status 38, and marks the stream at end (status 45) after a short write or
+  // when the device raised.
+  std::int32_t write_unbuffered(const void* source, std::int32_t count);
+  // True when the buffer can take a byte, after draining a full one; true when unbuffered.
+  bool room_in_buffer();
+};
+
+}  // namespace pt

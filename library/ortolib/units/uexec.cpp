@@ -1,0 +1,211 @@
+// The process unit: the start of the child with its standard handles, the pipe substitutes
+// for streams without an OS handle, the copy loop, and the wait for the exit code.
+#include "ortolib/units/uexec.h"
+
+#include <string>
+#include <string_view>
+
+#include "ortolib/core/exception.h"
+#include "ortolib/core/number_text.h"
+#include "ortolib/platform/command_line.h"
+#include "ortolib/platform/private/error.h"
+#include "ortolib/platform/private/file.h"
+#include "ortolib/platform/private/process.h"
+#include "ortolib/streams/infile.h"
+#include "ortolib/streams/local_pipe.h"
+#include "ortolib/streams/outfile.h"
+
+namespace pt {
+namespace {
+
+// Windows' STILL_ACTIVE: the code GetExitCodeProcess gives for a running process, so it can
+// never be told apart from a child's own; it is never recorded.
+constexpr std::uint32_t still_active = 259;
+
+template <class T>
+void drop(T*& counted) {
+  release(atomic_exchange(&counted, static_cast<T*>(nullptr)));
+}
+
+// The pipe streams of one run and the streams they stand in for, each held by one counted
+// reference. The destructor puts the saved streams back into the unit's slots and releases
+// everything, on the normal path and when work fails part way; the last release of a pipe
+// stream closes its end.
+class run_streams {
+ public:
+  explicit run_streams(unit& owner) : owner(owner) {}
+  run_streams(const run_streams&) = delete;
+  run_streams& operator=(const run_streams&) = delete;
+  ~run_streams() {
+    if (saved_input != nullptr)
+      assign_ref(owner.input_stream, saved_input);
+    if (saved_output != nullptr)
+      assign_ref(owner.output_stream, saved_output);
+    drop(saved_input);
+    drop(saved_output);
+    drop(feeder);
+    drop(collector);
+  }
+
+  instm* saved_input = nullptr;    // the unit's input, while a pipe's read end stands in for it
+  outstm* saved_output = nullptr;  // the unit's output, while a pipe's write end stands in for it
+  outfile* feeder = nullptr;       // writes saved_input's data into the child's input pipe
+  infile* collector = nullptr;     // reads the child's output pipe
+
+  // Puts the read end of a new pipe into the input slot; the write end is the feeder.
+  void substitute_input() {
+    saved_input = addref(owner.input_stream);
+    infile* reader = new infile;
+    reader->set_buffer_size(0);
+    assign_ref(owner.input_stream, reader);
+    feeder = addref(new outfile);
+    feeder->set_buffer_size(0);
+    make_local_pipe(*reader, *feeder);
+  }
+
+  // Puts the write end of a new pipe into the output slot; the read end is the collector.
+  void substitute_output() {
+    saved_output = addref(owner.output_stream);
+    outfile* writer = new outfile;
+    writer->set_buffer_size(0);
+    assign_ref(owner.output_stream, writer);
+    collector = addref(new infile);
+    collector->set_buffer_size(0);
+    make_local_pipe(*collector, *writer);
+  }
+
+ private:
+  unit& owner;
+};
+
+// The thread handle that process_start gives, released once, also when work fails.
+class thread_handle_holder {
+ public:
+  platform::handle value = platform::no_handle;
+  thread_handle_holder() = default;
+  thread_handle_holder(const thread_handle_holder&) = delete;
+  thread_handle_holder& operator=(const thread_handle_holder&) = delete;
+  ~thread_handle_holder() { close(); }
+  void close() {
+    platform::process_close(value);
+    value = platform::no_handle;
+  }
+};
+
+// True for a pipe end made by make_local_pipe: a file stream of that direction (a log file
+// counts as an output file) that records the pipe's other end. The parent closes such an end
+// once the child holds it, so that the child's copy is the only one.
+template <class file_stream>
+bool is_pipe_end(iobase* stream, std::int32_t kind) {
+  if ((stream->kind_code() & kind_family_and_device) != kind)
+    return false;
+  auto* file = dynamic_cast<file_stream*>(stream);
+  return file != nullptr && file->pipe_peer_handle != platform::no_handle;
+}
+
+}  // namespace
+
+uexec::uexec() = default;
+
+uexec::~uexec() {
+  if (process_handle != platform::no_handle)
+    platform::process_close(process_handle);
+}
+
+void uexec::add_argument(const string& argument) {
+  const std::string token = quote_argument(std::string_view(argument.text(), argument.length()));
+  array_add(args, variant(string(token.data(), static_cast<std::int32_t>(token.size()))));
+}
+
+string uexec::argument_text() {
+  string text;
+  const std::int32_t count = array_length(args);
+  for (std::int32_t i = 0; i < count; ++i) {
+    text += ' ';
+    text += variant_to_string(array_item(args, i));
+  }
+  return text;
+}
+
+string uexec::command_line() {
+  const std::string name = quote_program_name(std::string_view(path.text(), path.length()));
+  return string(name.data(), static_cast<std::int32_t>(name.size())) + argument_text();
+}
+
+void uexec::work() {
+  if (process_handle != platform::no_handle)
+    return;  // a child started in background mode is still held
+  exit_code = -1;
+  if (!platform::file_exists(path.text()))
+    throw new exception("Couldn't run '" + path + "' - missing executable");
+
+  run_streams streams(*this);
+  if (input_stream->os_handle == platform::no_handle)
+    streams.substitute_input();
+  const platform::handle child_input = input_stream->os_handle;
+  const bool close_input = is_pipe_end<infile>(input_stream, kind_infile);
+  if (output_stream->os_handle == platform::no_handle)
+    streams.substitute_output();
+  const platform::handle child_output = output_stream->os_handle;
+  const bool close_output = is_pipe_end<outfile>(output_stream, kind_outfile);
+
+  const string arguments = argument_text();
+  platform::process_request request;
+  request.application = path.text();
+  request.arguments = arguments.text();
+  request.inherit_handles = inherit_handles;
+  request.std_input = child_input;
+  request.std_output = child_output;
+  request.std_error = child_output;
+  platform::process_info started;
+  if (!platform::process_start(request, started))
+    throw new exception("Couldn't run '" + path + "' error " +
+                        uint32_to_decimal(platform::last_error()));
+  thread_handle_holder child_thread;
+  child_thread.value = started.thread;
+  process_handle = started.process;
+  process_id = static_cast<std::int32_t>(started.process_id);
+
+  // From here on the child holds the only write end of its output pipe, so the collector
+  // sees the end of data once the child and everything that inherited the end have closed it.
+  if (close_output)
+    output_stream->close_stream();
+  if (close_input)
+    input_stream->close_stream();
+
+  char chunk[copy_chunk_size];
+  while ((streams.feeder != nullptr || streams.collector != nullptr) && !background) {
+    if (streams.feeder != nullptr) {
+      std::int32_t got = streams.saved_input->read_block(chunk, copy_chunk_size);
+      if (got < 1) {
+        drop(streams.feeder);
+      } else {
+        streams.feeder->write_block(chunk, got);
+        if (streams.saved_input->at_end())
+          drop(streams.feeder);
+      }
+    }
+    if (streams.collector != nullptr) {
+      std::int32_t got = streams.collector->read_block(chunk, copy_chunk_size);
+      if (got < 1)
+        drop(streams.collector);
+      else
+        streams.saved_output->write_block(chunk, got);
+    }
+  }
+
+  if (!background) {
+    std::uint32_t code = 0;
+    if (platform::process_wait(process_handle, code) && code != still_active)
+      exit_code = static_cast<std::int32_t>(code);
+    platform::process_close(process_handle);
+  }
+  child_thread.close();
+  if (!background) {
+    process_handle = platform::no_handle;
+    process_id = -1;
+  }
+  // streams puts the saved streams back and closes the pipe ends as it goes.
+}
+
+}  // namespace pt

@@ -1,0 +1,81 @@
+// The process unit: runs one child program with the unit's input as its standard input and
+// the unit's output as both its standard output and standard error, and records its exit code.
+#pragma once
+
+#include <cstdint>
+
+#include "ortolib/core/string.h"
+#include "ortolib/core/variant.h"
+#include "ortolib/platform/types.h"
+#include "ortolib/units/unit.h"
+
+namespace pt {
+
+// A unit (kind_uexec) whose work starts path with the texts of args on its command line. A
+// stream that has an OS handle is given to the child as it is; one without (a memory stream,
+// for instance) is replaced for the run by one end of a local pipe, and work copies between
+// the pipe and the stream in chunks of at most 2048 bytes until every holder of the pipe's
+// other end has closed it (a grandchild that inherited the child's output keeps it open).
+// Then work waits for the child and records its exit code; 259 (Windows' "still active") is
+// never recorded. After a normal run the streams are the ones the unit had before.
+//
+// The command line is path, then for each item of args a space and the item as text
+// (variant_to_string): the items are tokens of the C-runtime rules, which work takes as they
+// stand. add_argument quotes an argument into such a token; an item added to args directly
+// must be quoted by its creator (pt::quote_argument, platform/command_line.h). An unquoted
+// item is split by those rules like any text: "echo hi; exit 3" would arrive as four
+// arguments. The path is used as given, without search or added extension; on Windows the
+// command line starts with it as quote_program_name gives it, so that the child reads it as one
+// token, its argv[0]; on POSIX it is the child's argv[0] as it stands.
+//
+// Thrown (exception*, reported by the unit runner; exit_code stays -1): "Couldn't run '<path>'
+// - missing executable" when the file-status query on path fails (a directory passes it);
+// "Couldn't run '<path>' error <n>" when the child cannot be started, n being the OS error
+// (GetLastError on Windows, errno on POSIX; a command line too long for the OS is such a
+// failure); the stream error of a pipe that cannot be made, or of a read or write in the copy
+// loop. After an error in the copy loop the child is not waited for and stays held, as in
+// background mode. In every failure the unit's streams are put back and the pipe ends closed.
+//
+// Background mode starts the child and returns without copying or waiting; the unit then
+// holds the child (process_handle, process_id) and every later work returns at once until the
+// unit is destroyed, which releases the handle without ending the child.
+//
+// A child whose input goes through a pipe inherits both its ends, so it sees the end of its
+// input only when it ends itself; the wrapper never pipes the input side.
+class uexec : public unit {
+ public:
+  string path;                  // the executable, used exactly as stored
+  variant args;                 // array of argument texts; anything else counts as empty
+  std::int32_t exit_code = -1;  // of the last child; -1 while none is recorded
+  // The child's process while work runs, and afterwards in background mode (or after a failed
+  // copy loop); no_handle otherwise.
+  platform::handle process_handle = platform::no_handle;
+  bool background = false;       // start the child and return at once; read before each pass
+  bool inherit_handles = true;   // the child inherits every inheritable handle
+  std::int32_t process_id = -1;  // the held child's id; -1 for none
+
+  uexec();
+  // Releases a held child's handle (the child runs on), then the fields and the unit.
+  ~uexec() override;
+
+  // Adds an argument to args, quoted (quote_argument), so that the child receives it as one
+  // argument byte for byte, whatever blanks, quotes or backslashes it holds; it is cut at its
+  // first NUL, which a command line cannot carry.
+  void add_argument(const string& argument);
+
+  // The command line of the child on Windows (see above); on POSIX the same arguments reach
+  // the child's argv.
+  string command_line();
+
+  // One chunk of the copy loop.
+  static constexpr std::int32_t copy_chunk_size = 2048;
+
+ protected:
+  void work() override;
+
+ private:
+  // What follows the program name on the command line: a space and each item of args.
+  string argument_text();
+};
+
+}  // namespace pt

@@ -1,9 +1,0 @@
-// Windows backend: process-wide start-up settings; Windows needs none (a write to a pipe
-// without a reader already fails with ERROR_BROKEN_PIPE).
-#include "platform/platform.h"
-
-namespace pt::platform {
-
-void process_startup() {}
-
-}  // namespace pt::platform
