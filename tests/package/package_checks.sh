@@ -217,7 +217,7 @@ check_debian_copyright() {
 # unpacked into the scratch root $2, where cmdwrap runs and the consumer builds against the
 # unpacked library.
 check_debian_packages() {
-  local build=$1 root=$2 version=$3 debian_packages deb dev multiarch contents package file
+  local build=$1 root=$2 version=$3 debian_packages deb dev multiarch contents file
   find_debian_packages "$build" "$version"
   deb=${debian_packages[0]} dev=${debian_packages[1]}
   multiarch=$(dpkg-architecture -qDEB_HOST_MULTIARCH 2>/dev/null)
