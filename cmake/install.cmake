@@ -11,12 +11,21 @@ set(ORTO_INCLUDE_DIRECTORY ${CMAKE_INSTALL_INCLUDEDIR})
 set(ORTO_PACKAGE_DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/ortolib)
 
 # The program, its manual page and its documents: the "runtime" component (the cmdwrap package).
-install(TARGETS cmdwrap RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT runtime)
+# The Debian packages' build (ORTO_DEBIAN_LAYOUT) installs the program stripped, compresses and
+# names the manual page and the changelog the Debian way and puts the license in the copyright
+# file (cmake/debian.cmake).
 configure_file(${PROJECT_SOURCE_DIR}/docs/cmdwrap.1.in ${ORTO_GENERATED_DIR}/cmdwrap.1 @ONLY)
-install(FILES ${ORTO_GENERATED_DIR}/cmdwrap.1
-  DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT runtime)
-install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/CHANGELOG.md
-  DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT runtime)
+install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT runtime)
+if(NOT ORTO_DEBIAN_LAYOUT)
+  install(TARGETS cmdwrap RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT runtime)
+  install(FILES ${ORTO_GENERATED_DIR}/cmdwrap.1
+    DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT runtime)
+  install(FILES ${PROJECT_SOURCE_DIR}/CHANGELOG.md ${PROJECT_SOURCE_DIR}/LICENSE
+    DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT runtime)
+  # The library may be installed without the program: it carries the license too.
+  install(FILES ${PROJECT_SOURCE_DIR}/LICENSE
+    DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/ortolib COMPONENT development)
+endif()
 
 # The library for developers: the "development" component.
 install(TARGETS ortolib ortolib_program EXPORT ortolib_targets

@@ -39,7 +39,10 @@ for stage in "${stages[@]}"; do
       run_fuzz_preset fuzz
       ;;
     mingw) run_wine_preset mingw ;;
-    package) run_package_stage ;;
+    package)
+      ensure_packages lintian
+      run_package_stage
+      ;;
     bench) bench/run.sh --quick --native-only --no-micro ;;
     *) echo "unknown stage: $stage" >&2; exit 2 ;;
   esac
