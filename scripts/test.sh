@@ -37,7 +37,10 @@ for stage in "${stages[@]}"; do
       ensure_packages clang libclang-rt-14-dev
       run_fuzz_preset fuzz "${ORTO_FUZZ_SECONDS:-20}"
       ;;
-    mingw) run_wine_preset mingw ;;
+    mingw)
+      ensure_japanese_locale
+      run_wine_preset mingw
+      ;;
     package) run_package_stage ;;
     bench) bench/run.sh --quick --native-only --no-micro ;;
     *) echo "unknown stage: $stage" >&2; exit 2 ;;

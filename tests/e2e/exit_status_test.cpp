@@ -156,6 +156,15 @@ TEST(ExitStatus, ACommandLineTooLongIsAStartFailureNeverACutList) {
   expect_start_failure(result.run.err, ORTO_TEST_CHILD);
 }
 
+TEST(ExitStatus, AChildMissingADllEndsWithItsExceptionCodeNotADialog) {
+  if (std::string(ORTO_NEEDS_ABSENT_DLL).empty())
+    GTEST_SKIP() << "a Windows loader failure: the program exists in the Windows build only";
+  auto result = run_child_through_wrapper("x\n", {}, ORTO_NEEDS_ABSENT_DLL);
+  EXPECT_EQ(result.run.status, failed);
+  EXPECT_TRUE(result.file.ends_with(note("c0000135"))) << result.file;  // DLL not found
+  EXPECT_EQ(result.run.err, "");
+}
+
 TEST(ExitStatus, TheChildsOwnCodeWithItsOutput) {
   auto result = run_child_through_wrapper("out=" + hex("hello\n") + "\nexit=3\n");
   EXPECT_EQ(result.run.status, 3u);
