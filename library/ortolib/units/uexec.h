@@ -73,8 +73,8 @@ class uexec : public unit {
   // a character is never taken for a backslash (a lead byte that ends it becomes '?').
   void add_argument(const string& argument);
 
-  // The command line of the child on Windows (see above); on POSIX the same arguments reach
-  // the child's argv.
+  // The command line of the child on Windows (see above; a batch file gets the same arguments
+  // quoted for cmd.exe instead); on POSIX the same arguments reach the child's argv.
   string command_line();
 
   // One chunk of the copy loop.
