@@ -36,8 +36,8 @@ install(FILES ${ORTO_PROGRAM_SOURCES}
 # The public headers, under the library's own name as they sit in the source tree: users and
 # the library itself include "ortolib/core/string.h", so no header of a user's project can
 # stand in for one of them. The headers are found when the build is configured, so new ones
-# need no entry here. Of the platform layer only the types the public headers hold (types.h)
-# and the command-line rules are installed: its interface to the OS (private/) and the
+# need no entry here. Of the platform layer only the types the public headers hold (types.h),
+# the command-line rules and files.h are installed: its interface to the OS (private/) and the
 # backends stay inside the library.
 file(GLOB_RECURSE ORTO_PUBLIC_HEADERS CONFIGURE_DEPENDS RELATIVE ${PROJECT_SOURCE_DIR}/library
   ${PROJECT_SOURCE_DIR}/library/ortolib/*.h)

@@ -38,7 +38,10 @@ for stage in "${stages[@]}"; do
       ensure_packages clang libclang-rt-14-dev
       run_fuzz_preset fuzz
       ;;
-    mingw) run_wine_preset mingw ;;
+    mingw)
+      ensure_japanese_locale
+      run_wine_preset mingw
+      ;;
     package)
       ensure_packages lintian
       run_package_stage
