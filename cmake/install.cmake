@@ -11,12 +11,21 @@ set(ORTO_INCLUDE_DIRECTORY ${CMAKE_INSTALL_INCLUDEDIR})
 set(ORTO_PACKAGE_DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/ortolib)
 
 # The program, its manual page and its documents: the "runtime" component (the cmdwrap package).
-install(TARGETS cmdwrap RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT runtime)
+# The Debian packages' build (ORTO_DEBIAN_LAYOUT) installs the program stripped, compresses and
+# names the manual page and the changelog the Debian way and puts the license in the copyright
+# file (cmake/debian.cmake).
 configure_file(${PROJECT_SOURCE_DIR}/docs/cmdwrap.1.in ${ORTO_GENERATED_DIR}/cmdwrap.1 @ONLY)
-install(FILES ${ORTO_GENERATED_DIR}/cmdwrap.1
-  DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT runtime)
-install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/CHANGELOG.md
-  DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT runtime)
+install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT runtime)
+if(NOT ORTO_DEBIAN_LAYOUT)
+  install(TARGETS cmdwrap RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT runtime)
+  install(FILES ${ORTO_GENERATED_DIR}/cmdwrap.1
+    DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT runtime)
+  install(FILES ${PROJECT_SOURCE_DIR}/CHANGELOG.md ${PROJECT_SOURCE_DIR}/LICENSE
+    DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT runtime)
+  # The library may be installed without the program: it carries the license too.
+  install(FILES ${PROJECT_SOURCE_DIR}/LICENSE
+    DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/ortolib COMPONENT development)
+endif()
 
 # The library for developers: the "development" component.
 install(TARGETS ortolib ortolib_program EXPORT ortolib_targets
@@ -27,8 +36,8 @@ install(FILES ${ORTO_PROGRAM_SOURCES}
 # The public headers, under the library's own name as they sit in the source tree: users and
 # the library itself include "ortolib/core/string.h", so no header of a user's project can
 # stand in for one of them. The headers are found when the build is configured, so new ones
-# need no entry here. Of the platform layer only the types the public headers hold (types.h)
-# and the command-line rules are installed: its interface to the OS (private/) and the
+# need no entry here. Of the platform layer only the types the public headers hold (types.h),
+# the command-line rules and files.h are installed: its interface to the OS (private/) and the
 # backends stay inside the library.
 file(GLOB_RECURSE ORTO_PUBLIC_HEADERS CONFIGURE_DEPENDS RELATIVE ${PROJECT_SOURCE_DIR}/library
   ${PROJECT_SOURCE_DIR}/library/ortolib/*.h)
@@ -40,10 +49,15 @@ foreach(header IN LISTS ORTO_PUBLIC_HEADERS)
 endforeach()
 install(FILES ${ORTO_GENERATED_DIR}/ortolib/version.h
   DESTINATION ${ORTO_INCLUDE_DESTINATION} COMPONENT development)
-# The library's overview goes with the library (share/doc/ortolib/LIBRARY.md); its examples
-# are shown in it whole, so the page alone is enough.
+# The library's overview goes with the library, among the documents of its package in the
+# Debian layout; its examples are shown in it whole, so the page alone is enough.
+if(ORTO_DEBIAN_LAYOUT)
+  set(ORTO_LIBRARY_DOC_DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/libortolib-dev)
+else()
+  set(ORTO_LIBRARY_DOC_DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/ortolib)
+endif()
 install(FILES ${PROJECT_SOURCE_DIR}/docs/LIBRARY.md
-  DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/ortolib COMPONENT development)
+  DESTINATION ${ORTO_LIBRARY_DOC_DESTINATION} COMPONENT development)
 
 # The CMake package: targets ortolib::ortolib and ortolib::program, the version file, and the
 # configuration that finds the library's own dependencies.

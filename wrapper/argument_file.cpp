@@ -5,6 +5,8 @@
 #include <cstring>
 #include <memory>
 
+#include "ortolib/platform/files.h"
+
 namespace cmdwrap {
 namespace {
 
@@ -65,8 +67,10 @@ argument_lines read_argument_lines(const char* path) {
   // Binary mode: the translation below is the same on every platform. The C runtime's fopen
   // opens without denying other processes access.
   std::unique_ptr<std::FILE, file_closer> file(std::fopen(path, "rb"));
-  if (!file)
+  if (!file) {
+    result.error = pt::last_c_file_error();
     return result;
+  }
   // Reads go straight into our chunk buffer (a buffered stream, should this fail, reads the same).
   (void)std::setvbuf(file.get(), nullptr, _IONBF, 0);
 
@@ -75,6 +79,7 @@ argument_lines read_argument_lines(const char* path) {
   line_splitter splitter;
   for (;;) {
     const std::size_t got = std::fread(chunk.get(), 1, read_chunk_size, file.get());
+    const std::uint32_t read_error = pt::last_c_file_error();  // used only if ferror says so
     const void* end_mark = std::memchr(chunk.get(), end_of_data, got);
     if (end_mark != nullptr) {
       splitter.feed(chunk.get(), static_cast<const char*>(end_mark) - chunk.get());
@@ -83,8 +88,10 @@ argument_lines read_argument_lines(const char* path) {
     splitter.feed(chunk.get(), got);
     if (got < read_chunk_size) {
       // A failed read would leave a partial argument list: report the file as unreadable.
-      if (std::ferror(file.get()))
+      if (std::ferror(file.get())) {
+        result.error = read_error;
         return result;
+      }
       break;
     }
   }

@@ -2,6 +2,7 @@
 // rules of the Windows C runtime on every platform, so that the protocol is the same everywhere.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,7 @@ namespace cmdwrap {
 struct argument_lines {
   bool opened = false;             // false: the file could not be opened or read to its end
   std::vector<std::string> lines;  // the non-empty lines in file order; empty when !opened
+  std::uint32_t error = 0;         // when !opened, the OS error number (pt::last_c_file_error)
 };
 
 // Opens, reads and closes the file at path. The file is opened without denying other

@@ -120,6 +120,11 @@ std::uint32_t signal_exit_code(int signal_number) {
 // A parent sees only the low 8 bits of the status a process passes to exit.
 const std::uint32_t exit_status_mask = 0xFF;
 
+const lead_bytes& ansi_lead_bytes() {
+  static const lead_bytes none;
+  return none;
+}
+
 bool process_start(const process_request& request, process_info& started) {
   if (request.application == nullptr) {
     error_record(ENOENT);
