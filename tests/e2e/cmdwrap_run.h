@@ -40,8 +40,12 @@ struct wrapper_options {
   // The standard handle cmdwrap is started without: an unusable handle in its place (POSIX: the
   // descriptor closed; Windows: the null handle, which every use of fails).
   standard_handle unusable = standard_handle::none;
-  // Limits on cmdwrap's process (and so on its child); none can apply under a launcher.
+  // Limits on cmdwrap's process (and so on its child), and the signal settings it starts
+  // with; neither can apply under a launcher.
   process_limits limits;
+  signal_setup signals;
+  // false: cmdwrap gets its three standard handles alone, none the test process passes on.
+  bool inherit_handles = true;
 };
 
 // Starts cmdwrap (ORTO_CMDWRAP) with these arguments, each quoted for the C-runtime rules,
