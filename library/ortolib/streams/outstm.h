@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdarg>
+#include <cstddef>
 #include <cstdint>
 
 #include "ortolib/streams/iobase.h"
@@ -36,6 +37,9 @@ class outstm : public iobase {
   // Writes a zero-terminated text without its terminator; a null text writes nothing and
   // raises nothing, even on a closed stream.
   void write_text(const char* text);
+  // Writes count bytes as write_block does (no bytes: one write_block of 0), in blocks that a
+  // 32-bit count holds, so that no length is cut; stops after a block not taken whole.
+  void write_bytes(const char* bytes, std::size_t count);
 
   // Formatted output (format.h): percent directives with one argument each from arguments.
   // Stream errors of the writes pass through; what was written before stays written. Not
