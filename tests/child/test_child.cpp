@@ -17,8 +17,6 @@
 //                   same stdout and stderr, and goes on without waiting for it
 //   close-out       closes its standard output and standard error (the process's own and its
 //                   duplicates), so a reader sees the end of data while the child runs on
-//   detach          starts this program again with "wait-stdin" on its standard input alone
-//                   (no output handles), and goes on without waiting for it
 //   descriptors     the open descriptors it did not open itself (POSIX: /proc/self/fd),
 //                   ascending, separated by spaces, then LF; nothing on Windows
 //   signals         its signal settings (support/signal_report.h)
@@ -158,19 +156,6 @@ void start_grandchild(const char* self, std::string_view milliseconds, const std
   platform::process_close(started.process);
 }
 
-// The same program again on the child's standard input, holding no output of anyone's.
-void start_detached(const char* self, const std_handles& handles) {
-  platform::process_request request;
-  request.application = self;
-  request.arguments = " wait-stdin";
-  request.std_input = handles.input;
-  platform::process_info started;
-  if (!platform::process_start(request, started))
-    fail(grandchild_failed);
-  platform::process_close(started.thread);
-  platform::process_close(started.process);
-}
-
 // The entries of /proc/self/fd but the child's own: the duplicates of its standard handles and
 // the one that reads the folder.
 std::string open_descriptors(const std_handles& handles) {
@@ -286,8 +271,6 @@ int main(int argc, char** argv) {
       start_grandchild(argv[0], value, handles);
     } else if (command == "close-out") {
       close_output(handles);
-    } else if (command == "detach") {
-      start_detached(argv[0], handles);
     } else if (command == "descriptors") {
       write_all(handles.output, open_descriptors(handles));
     } else if (command == "signals") {
