@@ -11,12 +11,21 @@ set(ORTO_INCLUDE_DIRECTORY ${CMAKE_INSTALL_INCLUDEDIR})
 set(ORTO_PACKAGE_DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/ortolib)
 
 # The program, its manual page and its documents: the "runtime" component (the cmdwrap package).
-install(TARGETS cmdwrap RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT runtime)
+# The Debian packages' build (ORTO_DEBIAN_LAYOUT) installs the program stripped, compresses and
+# names the manual page and the changelog the Debian way and puts the license in the copyright
+# file (cmake/debian.cmake).
 configure_file(${PROJECT_SOURCE_DIR}/docs/cmdwrap.1.in ${ORTO_GENERATED_DIR}/cmdwrap.1 @ONLY)
-install(FILES ${ORTO_GENERATED_DIR}/cmdwrap.1
-  DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT runtime)
-install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/CHANGELOG.md
-  DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT runtime)
+install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT runtime)
+if(NOT ORTO_DEBIAN_LAYOUT)
+  install(TARGETS cmdwrap RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT runtime)
+  install(FILES ${ORTO_GENERATED_DIR}/cmdwrap.1
+    DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT runtime)
+  install(FILES ${PROJECT_SOURCE_DIR}/CHANGELOG.md ${PROJECT_SOURCE_DIR}/LICENSE
+    DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT runtime)
+  # The library may be installed without the program: it carries the license too.
+  install(FILES ${PROJECT_SOURCE_DIR}/LICENSE
+    DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/ortolib COMPONENT development)
+endif()
 
 # The library for developers: the "development" component.
 install(TARGETS ortolib ortolib_program EXPORT ortolib_targets
@@ -28,8 +37,8 @@ install(FILES ${ORTO_PROGRAM_SOURCES}
 # the library itself include "ortolib/core/string.h", so no header of a user's project can
 # stand in for one of them. The headers are found when the build is configured, so new ones
 # need no entry here. Of the platform layer only the types the public headers hold (types.h),
-# the command-line rules and the room of a command line, and the C streams no child inherits
-# are installed: its interface to the OS (private/) and the backends stay inside the library.
+# the command-line rules and the room of a command line, and files.h are installed: its
+# interface to the OS (private/) and the backends stay inside the library.
 file(GLOB_RECURSE ORTO_PUBLIC_HEADERS CONFIGURE_DEPENDS RELATIVE ${PROJECT_SOURCE_DIR}/library
   ${PROJECT_SOURCE_DIR}/library/ortolib/*.h)
 list(FILTER ORTO_PUBLIC_HEADERS EXCLUDE REGEX "^ortolib/platform/(private|posix|win32)/")

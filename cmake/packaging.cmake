@@ -1,25 +1,33 @@
-# Packages made by cpack from the install rules, into <build>/packages: on Linux two Debian
-# packages (cmdwrap with the program and its manual page, libortolib-dev with the library for
-# developers), for Windows one zip archive that holds everything.
+# Packages made by cpack from the install rules, into <build>/packages: from the deb preset's
+# build two Debian packages (cmdwrap with the program and its manual page, libortolib-dev with
+# the library for developers; their own files in debian.cmake), for Windows one zip archive
+# that holds everything.
 set(CPACK_PACKAGE_NAME cmdwrap)
-set(CPACK_PACKAGE_VENDOR "cmdwrap maintainers")
+set(CPACK_PACKAGE_VENDOR "The cmdwrap authors")
+# A project address, not a person's: the packages' maintainer and upstream contact.
+set(CPACK_PACKAGE_CONTACT "cmdwrap maintainers <cmdwrap@example.org>")
 set(CPACK_PACKAGE_DIRECTORY ${PROJECT_BINARY_DIR}/packages)
 set(CPACK_RESOURCE_FILE_README ${PROJECT_SOURCE_DIR}/README.md)
+set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 # The values below reach cpack as they stand: the descriptions hold line ends.
 set(CPACK_VERBATIM_VARIABLES ON)
 
+# The Debian packages come from the build laid out for them (the deb preset); another native
+# build packs its install tree into a plain archive.
 if(WIN32)
   set(CPACK_GENERATOR ZIP)
   set(CPACK_SYSTEM_NAME win64)
-else()
+elseif(ORTO_DEBIAN_LAYOUT)
   set(CPACK_GENERATOR DEB)
+else()
+  set(CPACK_GENERATOR TGZ)
 endif()
 
 # Debian: one package per component, named the Debian way (cmdwrap_1.0.0-1_amd64.deb).
 set(CPACK_DEB_COMPONENT_INSTALL ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
-set(CPACK_DEBIAN_PACKAGE_MAINTAINER "cmdwrap maintainers")
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${CPACK_PACKAGE_CONTACT})
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_NAME cmdwrap)
@@ -47,7 +55,6 @@ endif()
 
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_NAME libortolib-dev)
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_SECTION libdevel)
-set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_DEPENDS "libc6-dev, libstdc++-dev")
 set(CPACK_DEBIAN_DEVELOPMENT_DESCRIPTION
 "portable C++20 support library of cmdwrap (static library and headers)
 ortolib, namespace pt: copy-on-write strings, variants, lists, counted
@@ -58,5 +65,9 @@ platform layer for POSIX and Windows.
 This package holds the static library, its headers, a CMake package
 (find_package(ortolib) and target_link_libraries(app ortolib::ortolib)) and a
 pkg-config file (pkg-config --cflags --libs ortolib).")
+
+if(ORTO_DEBIAN_LAYOUT)
+  include(${CMAKE_CURRENT_LIST_DIR}/debian.cmake)
+endif()
 
 include(CPack)

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Builds the release packages: the Debian packages cmdwrap and libortolib-dev from the release
-# preset (into build/release/packages/) and the Windows zip from the mingw preset (into
+# Builds the release packages: the Debian packages cmdwrap and libortolib-dev from the deb
+# preset (into build/deb/packages/) and the Windows zip from the mingw preset (into
 # build/mingw/packages/). Run as root on a fresh Debian machine it first installs what it needs.
 # What the packages deliver is checked by the package tests (tests/package/, scripts/test.sh
 # package).
@@ -30,7 +30,7 @@ kinds=("$@")
 ensure_packages cmake ninja-build g++ libgtest-dev dpkg-dev file
 for kind in "${kinds[@]}"; do
   case "$kind" in
-    deb) build_packages release DEB ;;
+    deb) build_packages deb DEB ;;
     zip) ensure_packages googletest g++-mingw-w64-x86-64-posix; build_packages mingw ZIP ;;
     *) echo "unknown package kind: $kind (deb or zip)" >&2; exit 2 ;;
   esac

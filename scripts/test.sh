@@ -1,16 +1,17 @@
 #!/usr/bin/env bash
 # Builds and runs every test of cmdwrap and ortolib: the layout and static analysis gates
 # first, then natively (debug, the end-to-end tests again with cmdwrap under valgrind, then the
-# address and thread sanitizers), a bounded run of every fuzz target (clang's libFuzzer), the
-# Windows build under wine and the packages. Run as root on a fresh Debian machine it first
-# installs the packages it needs. Exits non-zero if anything fails.
+# address and thread sanitizers), every fuzz target (clang's libFuzzer) on its corpus and a
+# fixed number of runs from a fixed seed, the Windows build under wine and the packages. Run
+# as root on a fresh Debian machine it first installs the packages it needs. Exits non-zero if
+# anything fails; run twice on one commit, it gives the same answer.
 #
 #   scripts/test.sh                 every stage
 #   scripts/test.sh lint            clang-format, clang-tidy and cppcheck only
 #   scripts/test.sh debug valgrind  the native tests, then cmdwrap's runs under memcheck
 #   scripts/test.sh debug mingw     only the named stages
 #   scripts/test.sh package         the packages built, then their tests (tests/package/)
-#   ORTO_FUZZ_SECONDS=300 scripts/test.sh fuzz    a longer run of each fuzz target (default 20)
+#   scripts/test.sh fuzz            the same runs at every call (a campaign: scripts/fuzz.sh)
 #   scripts/test.sh bench           the benchmark's whole-process runs, three each, natively:
 #                                   every result checked byte for byte, no timing judged
 #                                   (not in the default list: it builds the release preset)
@@ -35,10 +36,16 @@ for stage in "${stages[@]}"; do
       ;;
     fuzz)
       ensure_packages clang libclang-rt-14-dev
-      run_fuzz_preset fuzz "${ORTO_FUZZ_SECONDS:-20}"
+      run_fuzz_preset fuzz
       ;;
-    mingw) run_wine_preset mingw ;;
-    package) run_package_stage ;;
+    mingw)
+      ensure_japanese_locale
+      run_wine_preset mingw
+      ;;
+    package)
+      ensure_packages lintian
+      run_package_stage
+      ;;
     bench) bench/run.sh --quick --native-only --no-micro ;;
     *) echo "unknown stage: $stage" >&2; exit 2 ;;
   esac

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <memory>
 
-#include "ortolib/platform/c_file.h"
+#include "ortolib/platform/files.h"
 
 namespace cmdwrap {
 namespace {
@@ -96,9 +96,11 @@ argument_lines read_argument_lines(const char* path, pt::platform::command_line_
   argument_lines result;
   // Binary mode: the translation below is the same on every platform. The C runtime's fopen
   // opens without denying other processes access; no child inherits the file.
-  std::unique_ptr<std::FILE, file_closer> file(pt::platform::c_file_open(path, "rb"));
-  if (!file)
+  std::unique_ptr<std::FILE, file_closer> file(pt::c_file_open(path, "rb"));
+  if (!file) {
+    result.error = pt::last_c_file_error();
     return result;
+  }
   // Reads go straight into our chunk buffer (a buffered stream, should this fail, reads the same).
   (void)std::setvbuf(file.get(), nullptr, _IONBF, 0);
 
@@ -111,6 +113,7 @@ argument_lines read_argument_lines(const char* path, pt::platform::command_line_
     const auto wanted =
         static_cast<std::size_t>(std::min<std::uint64_t>(read_chunk_size, byte_bound + 1 - total));
     const std::size_t got = std::fread(chunk.get(), 1, wanted, file.get());
+    const std::uint32_t read_error = pt::last_c_file_error();  // used only if ferror says so
     const void* end_mark = std::memchr(chunk.get(), end_of_data, got);
     if (end_mark != nullptr) {
       splitter.feed(chunk.get(),
@@ -127,8 +130,10 @@ argument_lines read_argument_lines(const char* path, pt::platform::command_line_
       break;
     if (got < wanted) {
       // A failed read would leave a partial argument list: report the file as unreadable.
-      if (std::ferror(file.get()))
+      if (std::ferror(file.get())) {
+        result.error = read_error;
         return result;
+      }
       break;
     }
   }

@@ -15,6 +15,7 @@ struct argument_lines {
   bool opened = false;             // false: the file could not be opened or read to its end
   bool too_long = false;           // reading stopped at a bound (below); lines is empty then
   std::vector<std::string> lines;  // the non-empty lines in file order; empty when !opened
+  std::uint32_t error = 0;         // when !opened, the OS error number (pt::last_c_file_error)
 };
 
 // The most bytes of an argument file that are read: 16 MiB, more than twice what the longest

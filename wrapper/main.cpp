@@ -13,6 +13,7 @@
 #include "ortolib/core/fatal.h"
 #include "ortolib/core/string.h"
 #include "ortolib/platform/command_line_room.h"
+#include "ortolib/platform/files.h"
 #include "ortolib/streams/estream.h"
 #include "ortolib/streams/outmemory.h"
 #include "ortolib/streams/standard_streams.h"
@@ -55,14 +56,30 @@ struct result_file_closer {
   void operator()(std::FILE* file) const { (void)std::fclose(file); }
 };
 
+// The line on standard error for an argument file that cannot be read or rewritten (verb
+// "read" or "write"), with the OS error number.
+void report_file_failure(const char* verb, const char* path, std::uint32_t error) {
+  pt::std_error.format("Error: Couldn't %s '%s' error %u\n", verb, path, error);
+}
+
 [[noreturn]] void run(const char* executable, const char* argument_file) {
+  // The result would overwrite the program itself (and it would then fail to start, being open
+  // for writing): refused before anything is opened, by identity, so another path or a link to
+  // the same file is caught as well.
+  if (pt::same_file(executable, argument_file)) {
+    pt::std_error.format("Error: Couldn't use '%s' - the argument file is the executable\n",
+                         argument_file);
+    end_process(failure_status);
+  }
   child = pt::addref(new pt::uexec);
   child->path = executable;
 
   pt::platform::command_line_room room(executable);
   argument_lines arguments = read_argument_lines(argument_file, room);
-  if (!arguments.opened)
+  if (!arguments.opened) {
+    report_file_failure("read", argument_file, arguments.error);
     end_process(failure_status);
+  }
   // Each line reaches the child as one argument, quoted for the C-runtime rules.
   for (const std::string& line : arguments.lines)
     child->add_argument(pt::string(line.data(), pt::string_length_of(line.size())));
@@ -71,8 +88,10 @@ struct result_file_closer {
 
   // Truncates the file: from here on the argument lines are gone from disk.
   std::unique_ptr<std::FILE, result_file_closer> result(open_result_file(argument_file));
-  if (!result)
+  if (!result) {
+    report_file_failure("write", argument_file, pt::last_c_file_error());
     end_process(failure_status);
+  }
 
   collected = pt::addref(new pt::outmemory(-1));
   pt::assign_ref(child->output_stream, collected);
@@ -80,9 +99,13 @@ struct result_file_closer {
 
   const std::int32_t code = child->exit_code;
   pt::string text = collected->collected_text();
-  end_process(write_result_file(
+  write_failure failure;
+  const std::int32_t status = write_result_file(
       result.release(), std::string_view(text.text(), static_cast<std::size_t>(text.length())),
-      code));
+      code, &failure);
+  if (failure.failed)
+    report_file_failure("write", argument_file, failure.error);
+  end_process(status);
 }
 
 }  // namespace

@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "ortolib/platform/c_file.h"
+#include "ortolib/platform/files.h"
 
 namespace cmdwrap {
 namespace {
@@ -65,10 +65,14 @@ class crlf_writer {
     return !failed_;
   }
 
+  std::uint32_t error() const { return error_; }  // of the failed write
+
  private:
   void write(const char* bytes, std::size_t count) {
-    if (!failed_ && count > 0 && std::fwrite(bytes, 1, count, file_) != count)
+    if (!failed_ && count > 0 && std::fwrite(bytes, 1, count, file_) != count) {
       failed_ = true;
+      error_ = pt::last_c_file_error();
+    }
   }
 
   std::FILE* file_;
@@ -76,6 +80,7 @@ class crlf_writer {
   std::unique_ptr<char[]> staging_;
   std::size_t used_ = 0;
   bool failed_ = false;
+  std::uint32_t error_ = 0;
 };
 
 // The note for an exception code, with the LF that separates it from any output before it.
@@ -99,7 +104,7 @@ struct file_closer {
 
 std::FILE* open_result_file(const char* path) {
   // No child inherits the file: none could write into it, and none that lives on keeps it open.
-  std::FILE* file = pt::platform::c_file_open(path, "wb");
+  std::FILE* file = pt::c_file_open(path, "wb");
   // Unbuffered, because the writer stages whole chunks itself; a failure then shows at the
   // write that meets it rather than later at close. Should setvbuf fail, the stream stays
   // buffered and the fflush and fclose checks below still see every failure.
@@ -108,7 +113,8 @@ std::FILE* open_result_file(const char* path) {
   return file;
 }
 
-std::int32_t write_result_file(std::FILE* file, std::string_view output, std::int32_t status) {
+std::int32_t write_result_file(std::FILE* file, std::string_view output, std::int32_t status,
+                               write_failure* failure) {
   std::unique_ptr<std::FILE, file_closer> guard(file);
   const auto code = static_cast<std::uint32_t>(status);
   std::string note;
@@ -121,12 +127,19 @@ std::int32_t write_result_file(std::FILE* file, std::string_view output, std::in
   writer.put(output);
   writer.put(note);
   bool written = writer.flush();
+  std::uint32_t error = writer.error();
   // A stream given with its own buffer may hold bytes still; a failure to write them, or one
   // the OS reports only at close, must not leave a success status over a truncated file.
-  if (std::fflush(file) != 0)
+  if (std::fflush(file) != 0 && written) {
     written = false;
-  if (std::fclose(guard.release()) != 0)
+    error = pt::last_c_file_error();
+  }
+  if (std::fclose(guard.release()) != 0 && written) {
     written = false;
+    error = pt::last_c_file_error();
+  }
+  if (!written && failure != nullptr)
+    *failure = write_failure{true, error};
   return written ? status : -1;
 }
 

@@ -33,7 +33,13 @@ std::FILE* open_result_file(const char* path);
 // The translation runs in bounded chunks, so no second full-size copy of the output is made.
 // Any short or failed write, and any failure reported when the stream is flushed or closed
 // (a full disk that shows only then), makes the status -1; what reached the file stays there.
-// Nothing is thrown except std::bad_alloc (the file is still closed then).
-std::int32_t write_result_file(std::FILE* file, std::string_view output, std::int32_t status);
+// Such a failure is also described in *failure, when given. Nothing is thrown except
+// std::bad_alloc (the file is still closed then).
+struct write_failure {
+  bool failed = false;
+  std::uint32_t error = 0;  // the OS error number of the first failed call (last_c_file_error)
+};
+std::int32_t write_result_file(std::FILE* file, std::string_view output, std::int32_t status,
+                               write_failure* failure = nullptr);
 
 }  // namespace cmdwrap

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -166,6 +167,24 @@ TEST(Memory, ThousandsOfLargeBlocks) {
     ASSERT_EQ(blocks[i][256 * kib + i * 64 - 1], static_cast<unsigned char>(i >> 8)) << i;
     mem_free(blocks[i]);
   }
+}
+
+TEST(Memory, LargeBlocksAreKnownByLookupNotByTheirAddress) {
+  // A heap that aligns small blocks to 8 bytes puts some where large blocks sit, 8 past a
+  // multiple of 16: such a block is planted inside a heap block here.
+  auto* heap = static_cast<char*>(std::malloc(64));
+  const char* planted = heap + ((24 - (reinterpret_cast<std::uintptr_t>(heap) & 15)) & 15);
+  ASSERT_EQ(reinterpret_cast<std::uintptr_t>(planted) & 15, 8u);
+  EXPECT_FALSE(mem_is_large(planted));
+  std::free(heap);
+
+  auto* large = static_cast<char*>(mem_alloc(1 * mib));
+  EXPECT_TRUE(mem_is_large(large));
+  EXPECT_FALSE(mem_is_large(large + 16));  // inside the block, at the same alignment
+  auto* small = static_cast<char*>(mem_realloc(large, 16));  // back to the heap
+  EXPECT_FALSE(mem_is_large(small));
+  EXPECT_FALSE(mem_is_large(large));  // given back
+  mem_free(small);
 }
 
 using MemoryDeathTest = testing::Test;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cmdwrap_run.h"
+#include "ortolib/platform/private/process.h"
 #include "support/line_ends.h"
 #include "support/scratch_file.h"
 
@@ -112,6 +113,19 @@ TEST(Arguments, AnExecutablePathWithSpacesIsOneProgramName) {
   EXPECT_EQ(result.run.status, 0u);
   std::string lines = hex_args_result({"first", "x y"});
   EXPECT_TRUE(inserted_between_lines(result.file, lines, "late")) << result.file;
+}
+
+// In code page 932 (ctest's CodePage932.under_ja_JP entry runs the Windows build so) 95 5C is
+// one character: its second byte must not be read as a backslash before the closing quote.
+TEST(CodePage932, EveryLineArrivesAsOneArgumentByteForByte) {
+  if (!platform::ansi_lead_bytes()[0x95])
+    GTEST_SKIP() << "the ANSI code page is not 932 (on Windows: under wine, LC_ALL=ja_JP.UTF-8 "
+                    "with that locale made by locale-gen; POSIX arguments are bytes)";
+  const std::vector<std::string> lines = {"x\x95\x5c --injected \"", "x\x95\x5c", "\x95\x5c\"",
+                                          "\x95\x5c\\", "after"};
+  auto result = run_child_through_wrapper(hex_args_file(lines));
+  EXPECT_EQ(result.run.status, 0u);
+  EXPECT_EQ(result.file, hex_args_result(lines));
 }
 
 }  // namespace

@@ -192,6 +192,7 @@ child_run_through_wrapper run_child_through_wrapper(std::string_view argument_fi
   child_run_through_wrapper result;
   result.run = run_cmdwrap({child, arguments.path()}, options);
   result.file = arguments.read();
+  result.argument_file = arguments.path();
   EXPECT_EQ(result.run.out, "") << "cmdwrap writes nothing to its standard output";
   return result;
 }
@@ -214,6 +215,16 @@ child_copy::~child_copy() {
 std::string child_copy::read() const {
   std::ifstream in(path_, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void expect_error_number_line(const std::string& err, const std::string& prefix) {
+  ASSERT_EQ(err.substr(0, prefix.size()), prefix) << err;
+  std::string number = err.substr(prefix.size());
+  ASSERT_GE(number.size(), 2u) << err;
+  EXPECT_EQ(number.back(), '\n');
+  number.pop_back();
+  EXPECT_EQ(number.find_first_not_of("0123456789"), std::string::npos) << err;
+  EXPECT_NE(number[0], '0') << err;
 }
 
 std::string hex_args_file(const std::vector<std::string>& lines) {

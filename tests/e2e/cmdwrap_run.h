@@ -66,6 +66,7 @@ std::uint32_t status_of(std::int32_t code);
 struct child_run_through_wrapper {
   wrapper_run run;
   std::string file;
+  std::string argument_file;  // its path (removed by now)
 };
 child_run_through_wrapper run_child_through_wrapper(std::string_view argument_file_bytes,
                                                     const wrapper_options& options = {},
@@ -88,6 +89,9 @@ class child_copy {
   scratch_file folder_;
   std::string path_;
 };
+
+// Checks that err is one line: prefix, then an OS error number in decimal.
+void expect_error_number_line(const std::string& err, const std::string& prefix);
 
 // The argument file lines for the helper child: "hex-args", then the given lines.
 std::string hex_args_file(const std::vector<std::string>& lines);

@@ -101,7 +101,8 @@ TEST(Faults, AFullDiskIsAFailureNeverASilentSuccess) {
   EXPECT_EQ(result.run.status, failed);
   EXPECT_TRUE(result.file == fill_pattern(64 << 10))  // what fitted stays
       << result.file.size() << " bytes";
-  EXPECT_EQ(result.run.err, "");
+  expect_error_number_line(result.run.err,
+                           "Error: Couldn't write '" + result.argument_file + "' error ");
 
   // Output that fits in memory as it came but not on disk once every LF is CR LF.
   result = run_child_through_wrapper("out=" + hex(std::string(34000, '\n')) + "\n", options);

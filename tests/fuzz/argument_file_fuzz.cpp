@@ -5,6 +5,7 @@
 #include "fuzz/fuzz_input.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <random>
@@ -23,10 +24,16 @@ constexpr std::size_t reader_chunk_size = 64 * 1024;
 // One file per process, rewritten for every input and removed at exit.
 class scratch_path {
  public:
+  // A random name, so that fuzzers running side by side write files of their own, of 16 hex
+  // digits whatever the number: a name that took another path through the code would change
+  // what the fuzzer sees as coverage, and a fixed seed would no longer give the same runs.
   scratch_path() {
-    const std::string name = "orto-argument-file-fuzz-" + std::to_string(std::random_device{}()) +
-                             ".txt";
-    path_ = (std::filesystem::temp_directory_path() / name).string();
+    std::random_device random;
+    const std::uint64_t bits = random() ^ std::uint64_t{random()} << 32;
+    std::string name = "orto-argument-file-fuzz-";
+    for (int shift = 60; shift >= 0; shift -= 4)
+      name += "0123456789abcdef"[bits >> shift & 15];
+    path_ = (std::filesystem::temp_directory_path() / (name + ".txt")).string();
   }
   ~scratch_path() {
     std::error_code ignored;

@@ -3,12 +3,14 @@
 // the platform formatter itself); the engine is then called with exactly those arguments and
 // must write exactly the model's bytes. An engine that read one argument too many or too few
 // would print different bytes, so the output comparison also checks argument consumption.
+#include <algorithm>
 #include <bit>
 #include <chrono>
 #include <cstdarg>
 #include <cstring>
 #include <ctime>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "fuzz/fuzz_input.h"
@@ -39,9 +41,48 @@ bool is_flag(char c) {
   return c == ' ' || c == '#' || c == '+' || c == '-' || c == '.' || (c >= '0' && c <= '9');
 }
 
-// The text the platform formatter gives, or nothing when it does not fit 4096 bytes.
+// Compares two unsigned decimal numbers of any length (leading zeros allowed).
+int compare_numbers(std::string_view a, std::string_view b) {
+  a.remove_prefix(std::min(a.find_first_not_of('0'), a.size()));
+  b.remove_prefix(std::min(b.find_first_not_of('0'), b.size()));
+  if (a.size() != b.size())
+    return a.size() < b.size() ? -1 : 1;
+  return a.compare(b);
+}
+
+// The text the platform formatter gives, or nothing when it does not fit 4096 bytes. The
+// formatter is never handed a number it would spend gigabytes on. Where the flag characters
+// come in the order the formatters read (flags, width, point, precision), a width of 4096 or
+// more cannot fit, a precision beyond the int range is an overflow that writes nothing, and a
+// precision of 4096 stands for every larger one: a text it lengthens cannot fit either way, and
+// a text it only bounds (a string's bytes, the significant digits of "g") is the same.
 template <class T>
-std::string formatted(const std::string& directive, T value) {
+std::string formatted(std::string directive, T value) {
+  auto digits_from = [&](std::size_t at) {
+    std::size_t end = at;
+    while (end < directive.size() && directive[end] >= '0' && directive[end] <= '9')
+      ++end;
+    return end;
+  };
+  std::size_t width_at = 1;
+  while (width_at < directive.size() && std::strchr(" #+-0", directive[width_at]) != nullptr)
+    ++width_at;
+  const std::size_t width_end = digits_from(width_at);
+  std::size_t precision_at = 0, end = width_end;
+  if (directive[end] == '.') {
+    precision_at = end + 1;
+    end = digits_from(precision_at);
+  }
+  if (!is_flag(directive[end])) {  // in order: the modifier or the conversion follows
+    const std::string_view view(directive);
+    if (compare_numbers(view.substr(width_at, width_end - width_at), "4096") >= 0)
+      return {};
+    const std::string_view precision = view.substr(precision_at, end - precision_at);
+    if (precision_at != 0 && compare_numbers(precision, "2147483647") > 0)
+      return {};
+    if (precision_at != 0 && compare_numbers(precision, "4096") > 0)
+      directive.replace(precision_at, end - precision_at, "4096");
+  }
   char text[output_size];
   const int length = pt::platform::format_bounded(text, output_size, directive.c_str(), value);
   return length > 0 ? std::string(text, static_cast<std::size_t>(length)) : std::string();

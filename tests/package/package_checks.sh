@@ -81,15 +81,16 @@ check_cmdwrap_runs_child() {
 }
 
 # The files an installed tree under $1 must hold, and those it must not. $3 is the suffix of
-# program files (.exe for the Windows tree).
+# program files (.exe for the Windows tree), $4 the library folder (lib, or the Debian packages'
+# lib/<multiarch>), $5 the manual page's name (cmdwrap.1, or the packages' cmdwrap.1.gz).
 check_installed_tree() {
-  local prefix=$1 version=$2 suffix=${3:-} file
-  for file in "bin/cmdwrap$suffix" share/man/man1/cmdwrap.1 lib/libortolib.a \
+  local prefix=$1 version=$2 suffix=${3:-} libdir=${4:-lib} manual_page=${5:-cmdwrap.1} file
+  for file in "bin/cmdwrap$suffix" "share/man/man1/$manual_page" "$libdir/libortolib.a" \
       include/ortolib/version.h include/ortolib/core/string.h include/ortolib/core/number_text.h \
       include/ortolib/core/critsec.h include/ortolib/platform/types.h \
-      include/ortolib/platform/command_line.h lib/cmake/ortolib/ortolibConfig.cmake \
-      lib/cmake/ortolib/ortolibConfigVersion.cmake lib/cmake/ortolib/ortolibTargets.cmake \
-      lib/pkgconfig/ortolib.pc; do
+      include/ortolib/platform/command_line.h "$libdir/cmake/ortolib/ortolibConfig.cmake" \
+      "$libdir/cmake/ortolib/ortolibConfigVersion.cmake" "$libdir/cmake/ortolib/ortolibTargets.cmake" \
+      "$libdir/pkgconfig/ortolib.pc"; do
     [ -f "$prefix/$file" ] || package_fail "$file is not installed"
   done
   [ ! -e "$prefix/include/ortolib/platform/posix" ] && [ ! -e "$prefix/include/ortolib/platform/win32" ] &&
@@ -97,6 +98,15 @@ check_installed_tree() {
     package_fail "the platform's private or backend headers are installed"
   grep -qx "#define ORTO_VERSION_STRING \"$version\"" "$prefix/include/ortolib/version.h" ||
     package_fail "the installed version header does not say $version"
+}
+
+# The license beside the program's documents and the library's, in an installed tree under $1:
+# the project's LICENSE, unchanged.
+check_license_files() {
+  local prefix=$1 file
+  for file in share/doc/cmdwrap/LICENSE share/doc/ortolib/LICENSE; do
+    cmp -s LICENSE "$prefix/$file" || package_fail "$prefix/$file is not the project's LICENSE"
+  done
 }
 
 # The manual page at $1: the version in its title line, and no warning from groff.
@@ -153,9 +163,10 @@ argument 2: two words"
 
 # Builds the consumer's source in $2 with nothing but the compiler and what pkg-config says of
 # the ortolib.pc in the installed tree $1 (no other package is visible to it), then runs it.
+# $4 is the library folder of the tree (lib by default).
 check_pkg_config_consumer() {
-  local prefix=$1 build=$2 version=$3 flags
-  local -x PKG_CONFIG_PATH="" PKG_CONFIG_LIBDIR=$prefix/lib/pkgconfig
+  local prefix=$1 build=$2 version=$3 libdir=${4:-lib} flags
+  local -x PKG_CONFIG_PATH="" PKG_CONFIG_LIBDIR=$prefix/$libdir/pkgconfig
   [ "$(pkg-config --modversion ortolib)" = "$version" ] ||
     package_fail "pkg-config does not find ortolib $version under $prefix"
   flags=$(pkg-config --cflags --libs ortolib) || package_fail "pkg-config: no flags for ortolib"
@@ -169,39 +180,90 @@ check_pkg_config_consumer() {
   check_consumer_output "$build/consumer" "$prefix" "$version"
 }
 
-# The Debian packages in $1: their control fields and files, then both unpacked into the
-# scratch root $2, where cmdwrap runs and the consumer builds against the unpacked library.
-check_debian_packages() {
-  local dir=$1 root=$2 version=$3 arch deb dev contents
+# The Debian packages that the build folder $1 made, as the array debian_packages: cmdwrap,
+# then libortolib-dev.
+find_debian_packages() {
+  local dir=$1/packages version=$2 arch
   arch=$(dpkg --print-architecture)
-  deb=$dir/cmdwrap_${version}-1_${arch}.deb
-  dev=$dir/libortolib-dev_${version}-1_${arch}.deb
-  [ -f "$deb" ] && [ -f "$dev" ] || package_fail "expected $deb and $dev"
+  debian_packages=("$dir/cmdwrap_${version}-1_${arch}.deb" "$dir/libortolib-dev_${version}-1_${arch}.deb")
+  [ -f "${debian_packages[0]}" ] && [ -f "${debian_packages[1]}" ] ||
+    package_fail "expected ${debian_packages[*]}: build them first (scripts/package.sh deb)"
+}
+
+# Debian's checker, lintian, on both packages that the build folder $1 made: no error and no
+# warning. Its informational tags are shown, not judged.
+check_lintian() {
+  local debian_packages
+  command -v lintian >/dev/null || package_fail "lintian is not installed (Debian package lintian)"
+  find_debian_packages "$1" "$2"
+  lintian --display-info --fail-on error,warning "${debian_packages[@]}" ||
+    package_fail "lintian finds errors or warnings in the Debian packages"
+}
+
+# The copyright file $1 of a Debian package, in Debian's machine-readable form: its copyright
+# and its license's text are those of the project's LICENSE.
+check_debian_copyright() {
+  local file=$1 expected actual
+  head -n 1 "$file" | grep -qx 'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' ||
+    package_fail "$file is not in the machine-readable format"
+  grep -qx "Copyright: $(sed -n 's/^Copyright (c) //p' LICENSE)" "$file" ||
+    package_fail "$file does not name LICENSE's copyright holder"
+  expected=$(sed '1,/^Copyright (c) /d' LICENSE | sed '1{/^$/d}')
+  actual=$(sed '1,/^License: Expat$/d; s/^ //; s/^\.$//' "$file")
+  [ "$expected" = "$actual" ] || package_fail "$file does not hold LICENSE's text:"$'\n'"$actual"
+}
+
+# The Debian packages that the build folder $1 made: their control fields and files, then both
+# unpacked into the scratch root $2, where cmdwrap runs and the consumer builds against the
+# unpacked library. What lintian judges (the maintainer's form, the dependencies, stripping,
+# compression) is left to check_lintian.
+check_debian_packages() {
+  local build=$1 root=$2 version=$3 debian_packages deb dev multiarch contents file
+  find_debian_packages "$build" "$version"
+  deb=${debian_packages[0]} dev=${debian_packages[1]}
+  multiarch=$(dpkg-architecture -qDEB_HOST_MULTIARCH 2>/dev/null)
 
   [ "$(dpkg-deb -f "$deb" Package)" = cmdwrap ] || package_fail "$deb: wrong package name"
   [ "$(dpkg-deb -f "$deb" Version)" = "$version-1" ] || package_fail "$deb: wrong version"
   [ "$(dpkg-deb -f "$deb" Section)" = utils ] || package_fail "$deb: wrong section"
-  [ "$(dpkg-deb -f "$deb" Maintainer)" = "cmdwrap maintainers" ] || package_fail "$deb: wrong maintainer"
   dpkg-deb -f "$deb" Depends | grep -q '^libc6' || package_fail "$deb: does not depend on libc6"
   dpkg-deb -f "$deb" Description | tail -n +2 | grep -q . || package_fail "$deb: no long description"
   contents=$(dpkg-deb -c "$deb")
   grep -q ' \./usr/bin/cmdwrap$' <<<"$contents" || package_fail "$deb: no /usr/bin/cmdwrap"
-  grep -q ' \./usr/share/man/man1/cmdwrap\.1$' <<<"$contents" || package_fail "$deb: no manual page"
   ! grep -q '\.a$\|\.h$' <<<"$contents" || package_fail "$deb: holds the library's files"
   [ "$(dpkg-deb -f "$dev" Package)" = libortolib-dev ] || package_fail "$dev: wrong package name"
-  contents=$(dpkg-deb -c "$dev")
-  grep -q ' \./usr/lib/libortolib\.a$' <<<"$contents" || package_fail "$dev: no static library"
-  grep -q ' \./usr/lib/pkgconfig/ortolib\.pc$' <<<"$contents" || package_fail "$dev: no ortolib.pc"
 
   rm -rf "$root"
   dpkg -x "$deb" "$root"
   dpkg -x "$dev" "$root"
-  check_installed_tree "$root/usr" "$version"
+  check_debian_copyright "$root/usr/share/doc/cmdwrap/copyright"
+  check_debian_copyright "$root/usr/share/doc/libortolib-dev/copyright"
+  cmp -s <(gzip -dc "$root/usr/share/doc/cmdwrap/changelog.gz") CHANGELOG.md ||
+    package_fail "changelog.gz is not CHANGELOG.md"
+  gzip -dc "$root/usr/share/doc/cmdwrap/changelog.Debian.gz" | head -n 1 |
+    grep -q "^cmdwrap ($version-1) " || package_fail "changelog.Debian.gz is not for $version-1"
+  # Compressed without a name or a time, so that the same sources give the same bytes.
+  while read -r file; do
+    [ "$(od -An -tx1 -j3 -N5 "$file" | tr -d ' ')" = 0000000000 ] ||
+      package_fail "$file carries a name or a time stamp"
+  done < <(find "$root" -name '*.gz')
+  gzip -dc "$root/usr/share/man/man1/cmdwrap.1.gz" >"$root.cmdwrap.1"
+  check_manual_page "$root.cmdwrap.1" "$version"
+  # The debug information kept apart belongs to this very program.
+  [ "$(debian_build_id "$root/usr/bin/cmdwrap")" = "$(debian_build_id "$build/generated/debian/cmdwrap.debug")" ] ||
+    package_fail "generated/debian/cmdwrap.debug is not the packaged program's debug information"
+
+  check_installed_tree "$root/usr" "$version" "" "lib/$multiarch" cmdwrap.1.gz
   check_installed_cmdwrap "$root/usr/bin/cmdwrap" "$root.run"
   check_cmdwrap_runs_shell "$root/usr/bin/cmdwrap" "$root.run"
   consumer_runner=()
   check_consumer "$root/usr" "$root.consumer" "$version" -DCONSUMER_CHECK_HEADERS=OFF
-  check_pkg_config_consumer "$root/usr" "$root.pkg-config" "$version"
+  check_pkg_config_consumer "$root/usr" "$root.pkg-config" "$version" "lib/$multiarch"
+}
+
+# The build id of the ELF file $1.
+debian_build_id() {
+  readelf -n "$1" | sed -n 's/^ *Build ID: //p'
 }
 
 # The Windows zip: its listing, then unpacked, cmdwrap.exe run under wine and the consumer
@@ -225,6 +287,7 @@ check_windows_zip() {
   (cd "$scratch" && cmake -E tar xf "$zip")
   prefix=$scratch/$top
   check_installed_tree "$prefix" "$version" .exe
+  check_license_files "$prefix"
   # The tests' wine prefix; a first run sets it up and may talk about that on its own.
   local wine_prefix=$windows_build/wineprefix
   mkdir -p "$wine_prefix"

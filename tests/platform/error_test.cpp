@@ -1,6 +1,8 @@
 // The per-thread last error and the mapping of OS errors to stream error numbers.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -27,12 +29,55 @@ TEST(StreamErrorNumber, MapsEveryKnownOsErrorAndTheRestToFive) {
                                      {5, 13},   {32, 13},  {80, 17}, {15, 19},  {4, 24},
                                      {112, 28}, {132, 29}, {19, 30}, {109, 32}, {0, 5},
                                      {1, 5},    {87, 5},   {183, 5}, {193, 5},  {267, 5}}
-          : std::vector<mapping_row>{{2, 2},   {5, 5},   {9, 9},   {12, 12}, {13, 13}, {17, 17},
-                                     {19, 19}, {24, 24}, {27, 27}, {28, 28}, {29, 29}, {30, 30},
-                                     {32, 32}, {1, 13},  {0, 5},   {3, 5},   {4, 5},   {11, 5},
-                                     {21, 5},  {22, 5},  {36, 5},  {110, 5}};
+          : std::vector<mapping_row>{{2, 2},
+                                     {5, 5},
+                                     {9, 9},
+                                     {12, 12},
+                                     {13, 13},
+                                     {17, 17},
+                                     {19, 19},
+                                     {24, 24},
+                                     {27, 27},
+                                     {28, 28},
+                                     {29, 29},
+                                     {30, 30},
+                                     {32, 32},
+                                     {1, 13},
+                                     {0, 5},
+                                     {3, 5},
+                                     {4, 5},
+                                     {11, 5},
+                                     {22, 5},
+                                     {110, 5},
+                                     // As their Windows counterparts read: ENOTDIR, EISDIR,
+                                     // ETXTBSY, ENFILE, EDQUOT; ENAMETOOLONG and ELOOP stay 5.
+                                     {20, 2},
+                                     {21, 13},
+                                     {26, 13},
+                                     {23, 24},
+                                     {122, 28},
+                                     {36, 5},
+                                     {40, 5}};
   for (const mapping_row& row : rows)
     EXPECT_EQ(stream_error_number(row.os), row.stream) << "OS error " << row.os;
+}
+
+TEST(StreamErrorNumber, TheSameFailureReadsAlikeOnBothSystems) {
+  test::scratch_file plain("plain"), folder("folder");
+  plain.write("x");
+  ASSERT_TRUE(std::filesystem::create_directory(folder.path()));
+  const std::string under_a_file = plain.path() + "/name";
+  struct row {
+    const char* path;
+    file_access access;
+    int stream;
+  };
+  for (row r : {row{under_a_file.c_str(), file_access::read, 2},
+                row{under_a_file.c_str(), file_access::write_truncate, 2},
+                row{folder.c_str(), file_access::write_truncate, 13}}) {
+    EXPECT_EQ(file_open(r.path, r.access), no_handle) << r.path;
+    EXPECT_EQ(stream_error_number(last_error()), r.stream) << r.path << ": " << last_error();
+  }
 }
 
 TEST(LastError, IsKeptUntilTheNextFailureOnTheSameThread) {

@@ -12,9 +12,11 @@
 #include "ortolib/platform/private/pipe.h"
 #include "ortolib/platform/private/process.h"
 #include "ortolib/platform/private/startup.h"
+#include "ortolib/platform/private/std_handles.h"
 #include "support/child_run.h"
 #include "support/handle_probes.h"
 #include "support/on_windows.h"
+#include "support/open_handles.h"
 #include "support/scratch_file.h"
 
 namespace pt::platform {
@@ -142,6 +144,58 @@ TEST(ProcessStart, FailsForAMissingExecutableAndForADirectory) {
   process_info child;
   EXPECT_FALSE(process_start(without_application, child));
   EXPECT_EQ(stream_error_number(last_error()), 2);
+}
+
+TEST(ProcessStart, StandardHandlesNumberedAsEachOthersTargetsReachTheirOwn) {
+  if (on_windows())
+    GTEST_SKIP() << "Windows handles are not numbers a process can choose";
+  // The pipe ends take the test's own 0 to 2, which are set aside meanwhile: a rotation (the
+  // output on 0) and a swap (output and error).
+  const handle saved[] = {std_handle_duplicate(std_handle_id::input),
+                          std_handle_duplicate(std_handle_id::output),
+                          std_handle_duplicate(std_handle_id::error)};
+  struct row {
+    handle input, output, error;
+  };
+  for (row r : {row{2, 0, 1}, row{0, 2, 1}}) {
+    handle in_read, in_write, out_read, out_write, err_read, err_write;
+    ASSERT_TRUE(pipe_create(in_read, in_write) && pipe_create(out_read, out_write) &&
+                pipe_create(err_read, err_write));
+    std::string arguments = test::test_child_arguments({"stdin", "err=" + hex("error")});
+    process_request request;
+    request.application = ORTO_TEST_CHILD;
+    request.arguments = arguments.c_str();
+    request.inherit_handles = false;
+    request.std_input = r.input;
+    request.std_output = r.output;
+    request.std_error = r.error;
+    process_info child;
+    const bool started = test::duplicate_handle_to(in_read, r.input) &&
+                         test::duplicate_handle_to(out_write, r.output) &&
+                         test::duplicate_handle_to(err_write, r.error) &&
+                         process_start(request, child);
+    for (handle number = 0; number < 3; ++number)
+      test::duplicate_handle_to(saved[number], number);
+    handle_close(in_read);
+    handle_close(out_write);
+    handle_close(err_write);
+    ASSERT_TRUE(started) << "error " << last_error();
+    EXPECT_EQ(handle_write(in_write, "output", 6), 6);
+    handle_close(in_write);
+    std::string output, error;
+    EXPECT_TRUE(test::read_to_end(out_read, output));
+    EXPECT_TRUE(test::read_to_end(err_read, error));
+    std::uint32_t code = 1;
+    EXPECT_TRUE(process_wait(child.process, code));
+    EXPECT_EQ(code, 0u);
+    process_close(child.process);
+    handle_close(out_read);
+    handle_close(err_read);
+    EXPECT_EQ(output, "output") << r.input << r.output << r.error;
+    EXPECT_EQ(error, "error") << r.input << r.output << r.error;
+  }
+  for (handle h : saved)
+    handle_close(h);
 }
 
 // Whether a child holds the read end of a pipe that is not one of its standard handles shows

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <climits>
+#include <cmath>
 #include <cstdint>
 #include <string>
 
@@ -154,6 +155,47 @@ TEST(FormatNumbers, FloatingPointMatchesThePlatformFormatter) {
   EXPECT_EQ(formatted("%.1lf", 1.25), platform_text("%.1f", 1.25));
   EXPECT_EQ(formatted("<%5000f>", 1.0), "<>");  // too long for the buffer: left out
   EXPECT_EQ(formatted("%.0f", 1e300).size(), 301u);
+}
+
+// What the engine must write for one directive: the formatter's text, or nothing.
+template <class T>
+std::string fitting_text(const std::string& directive, T value) {
+  const std::string text = platform_text(directive, value);
+  return text == "<does not fit>" ? "" : text;
+}
+
+TEST(FormatNumbers, AtTheEdgeOfTheBufferTheFormattersVerdictStands) {
+  // One character either side of 4096, for each way a text gets there.
+  for (const char* directive :
+       {"%4095d", "%4096d", "%.4095d", "%.4096d", "%+.4094d", "%+.4095d", "%#.4093x", "%#.4094x"})
+    EXPECT_EQ(formatted(directive, 7), fitting_text(directive, 7)) << directive;
+  const struct {
+    const char* directive;
+    double value;
+  } rows[] = {
+      {"%.4093f", 1.0},       {"%.4094f", 1.0},      {"%.3786f", 0x1p1020}, {"%.3787f", 0x1p1020},
+      {"%.3785f", -0x1p1020}, {"%.3785f", -1e308},   {"%.3786f", 1e308},    {"%.4089e", 1.0},
+      {"%.4090e", -1.0},      {"%#.4094g", 1.0},     {"%#.4095g", 0.0},     {"%4095.3f", 2.5},
+      {"%.4095g", 0.1},       {"%.4094f", INFINITY},
+  };
+  for (const auto& row : rows)
+    EXPECT_EQ(formatted(row.directive, row.value), fitting_text(row.directive, row.value))
+        << row.directive << " of " << row.value;
+}
+
+TEST(FormatNumbers, HugeWidthsAndPrecisionsGiveWhatTheLargestThatMattersGives) {
+  // A precision that only bounds the text: the text of a smaller one (a double has at most 767
+  // significant digits, this one all of them).
+  const double most_digits = 4.4501477170144023e-308;
+  EXPECT_EQ(formatted("%.999999999g", most_digits), fitting_text("%.4000g", most_digits));
+  EXPECT_EQ(formatted("<%-.999999999s|%-.999999999c>", "abc", 'x'), "<abc|x>");
+  EXPECT_EQ(formatted("%.999999999p", nullptr), fitting_text("%.4096p", nullptr));
+  EXPECT_EQ(formatted("%.999999999f", INFINITY), fitting_text("%.4096f", INFINITY));
+  // One that lengthens the text, a width beyond the buffer, a number beyond the int range.
+  EXPECT_EQ(formatted("<%.999999999d|%.999999999f|%#.999999999G>", 1, 1.0, 1.0), "<||>");
+  EXPECT_EQ(formatted("<%999999999s|%.2147483648d|%-.4294967299s>", "a", 7, "abc"), "<||>");
+  // Out of order, no number sizes a text: the formatter prints part of the directive.
+  EXPECT_EQ(formatted("%5000#d", 7), fitting_text("%5000#d", 7));
 }
 
 TEST(FormatNumbers, PointersMatchThePlatformFormatter) {

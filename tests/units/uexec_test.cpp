@@ -200,6 +200,21 @@ TEST(Uexec, TheSameUnitRunsItsCommandAgain) {
   EXPECT_EQ(child.unit->exit_code, 0);
 }
 
+TEST(Uexec, AFailedStartKeepsNoExitCodeFromTheRunBefore) {
+  captured_std_error errors;
+  scratch_file missing("no-such-program"), folder("folder");
+  std::filesystem::create_directory(folder.path());
+  child_exec child({"exit=7"});
+  for (const scratch_file* failing : {&missing, &folder}) {
+    child.unit->path = ORTO_TEST_CHILD;
+    child.run();
+    ASSERT_EQ(child.unit->exit_code, 7);
+    child.unit->path = failing->c_str();
+    child.run();
+    EXPECT_EQ(child.unit->exit_code, -1) << failing->path();
+  }
+}
+
 TEST(Uexec, OutputEndsOnlyWhenTheGrandchildHasClosedThePipe) {
   child_exec child({"grandchild=50", "out=" + hex("child\n")});
   EXPECT_EQ(child.run(), "child\nlate");

@@ -3,9 +3,13 @@
 #include "ortolib/core/memory.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
+#include <thread>
+#include <type_traits>
 
 #include "ortolib/core/fatal.h"
 #include "ortolib/platform/private/memory.h"
@@ -15,9 +19,10 @@ namespace pt {
 namespace {
 
 // A large block: its reservation starts with this header, and the caller's bytes follow it.
-// The header's size puts those bytes 8 bytes past a multiple of 16, where the C heap never
-// puts a block (it aligns every block to 16 bytes), so the address alone tells the kinds
-// apart: no lookup, and nothing added to a heap block.
+// The header's size puts those bytes 8 bytes past a multiple of 16, where a C heap that aligns
+// its blocks to 16 bytes never puts one; so blocks elsewhere are known to be heap blocks without
+// a lookup. At that address a block may still be either kind (a heap that aligns small blocks
+// to 8 bytes puts some there), and only the table of live large blocks tells.
 struct large_header {
   std::size_t reserved;   // bytes of address space from the header on
   std::size_t committed;  // of those, the bytes committed (readable and writable)
@@ -25,7 +30,6 @@ struct large_header {
 };
 constexpr std::size_t header_size = sizeof(large_header);
 static_assert(header_size % 16 == 8, "large blocks must sit 8 bytes off the heap's alignment");
-static_assert(alignof(std::max_align_t) >= 16, "the C heap must align its blocks to 16 bytes");
 
 // Blocks from this size on are large. Below it the heaps grow a block in place or copy it
 // cheaply; above it Windows' heap (and wine's) gives each block its own mapping and copies
@@ -45,7 +49,76 @@ constexpr std::size_t largest_block = header_size + 0xFFFFFFFFull;
 
 [[noreturn]] void out_of_memory() { fatal_error(fatal_out_of_memory, "Not enough memory"); }
 
-bool is_large(const void* block) { return (reinterpret_cast<std::uintptr_t>(block) & 15) == 8; }
+// A lock that needs no constructor and no destructor, as std::mutex does on some platforms.
+// It is held only for a search or a short move of the table below.
+class table_lock {
+ public:
+  void lock() {
+    while (taken_.test_and_set(std::memory_order_acquire))
+      std::this_thread::yield();
+  }
+  void unlock() { taken_.clear(std::memory_order_release); }
+
+ private:
+  std::atomic_flag taken_;
+};
+
+// The addresses of the live large blocks, sorted. Its storage comes straight from the C heap,
+// and it has no destructor, so that blocks can still be freed while the process ends. Nothing
+// in it calls fatal_error with the lock held: the end of the process frees blocks too.
+class large_block_table {
+ public:
+  // False, with nothing changed, when the table cannot grow.
+  bool add(const void* block) {
+    std::lock_guard<table_lock> hold(lock_);
+    if (count_ == capacity_) {
+      std::size_t capacity = std::max<std::size_t>(64, capacity_ * 2);
+      void* grown = std::realloc(entries_, capacity * sizeof(std::uintptr_t));
+      if (grown == nullptr)
+        return false;
+      entries_ = static_cast<std::uintptr_t*>(grown);
+      capacity_ = capacity;
+    }
+    std::uintptr_t* at = std::lower_bound(entries_, entries_ + count_, address(block));
+    std::memmove(at + 1, at, (entries_ + count_ - at) * sizeof(std::uintptr_t));
+    *at = address(block);
+    ++count_;
+    return true;
+  }
+
+  void remove(const void* block) {
+    std::lock_guard<table_lock> hold(lock_);
+    std::uintptr_t* at = find(block);
+    if (at == nullptr)
+      return;
+    std::memmove(at, at + 1, (entries_ + count_ - at - 1) * sizeof(std::uintptr_t));
+    --count_;
+  }
+
+  bool contains(const void* block) {
+    std::lock_guard<table_lock> hold(lock_);
+    return find(block) != nullptr;
+  }
+
+ private:
+  static std::uintptr_t address(const void* block) {
+    return reinterpret_cast<std::uintptr_t>(block);
+  }
+
+  std::uintptr_t* find(const void* block) {
+    std::uintptr_t* at = std::lower_bound(entries_, entries_ + count_, address(block));
+    return at != entries_ + count_ && *at == address(block) ? at : nullptr;
+  }
+
+  table_lock lock_;
+  std::uintptr_t* entries_ = nullptr;
+  std::size_t count_ = 0;
+  std::size_t capacity_ = 0;
+};
+static_assert(std::is_trivially_destructible_v<large_block_table>,
+              "the table must outlive every block, up to the very end of the process");
+
+constinit large_block_table large_blocks;
 
 large_header* header_of(void* block) {
   return reinterpret_cast<large_header*>(static_cast<char*>(block) - header_size);
@@ -94,6 +167,10 @@ void* large_alloc(std::size_t size) {
     platform::memory_release(start, reserved);
     out_of_memory();
   }
+  if (!large_blocks.add(start + header_size)) {
+    platform::memory_release(start, reserved);
+    out_of_memory();
+  }
   auto* header = reinterpret_cast<large_header*>(start);
   header->reserved = reserved;
   header->committed = committed;
@@ -102,6 +179,7 @@ void* large_alloc(std::size_t size) {
 }
 
 void large_free(void* block) {
+  large_blocks.remove(block);
   large_header* header = header_of(block);
   platform::memory_release(header, header->reserved);
 }
@@ -136,13 +214,19 @@ void* large_resize(void* block, std::size_t size) {
   auto* moved = static_cast<char*>(reserve_for(bytes, reserved));
   if (moved == nullptr)
     out_of_memory();
+  if (!large_blocks.add(moved + header_size)) {
+    platform::memory_release(moved, reserved);
+    out_of_memory();
+  }
   std::size_t used = round_up(header_size + header->size, platform::memory_page_size());
   std::size_t goal = commit_goal(bytes, reserved);
   std::size_t old_reserved = header->reserved;
   if (!platform::memory_move(start, moved, std::min(used, header->committed), goal)) {
+    large_blocks.remove(moved + header_size);
     platform::memory_release(moved, reserved);
     out_of_memory();
   }
+  large_blocks.remove(block);
   platform::memory_release(start, old_reserved);
   auto* moved_header = reinterpret_cast<large_header*>(moved);
   moved_header->reserved = reserved;
@@ -152,6 +236,10 @@ void* large_resize(void* block, std::size_t size) {
 }
 
 }  // namespace
+
+bool mem_is_large(const void* block) {
+  return (reinterpret_cast<std::uintptr_t>(block) & 15) == 8 && large_blocks.contains(block);
+}
 
 void* mem_alloc(std::uint32_t size) {
   if (size == 0)
@@ -171,7 +259,7 @@ void* mem_realloc(void* block, std::uint32_t size) {
   }
   if (block == nullptr)
     return mem_alloc(size);
-  if (is_large(block)) {
+  if (mem_is_large(block)) {
     if (size >= small_threshold)
       return large_resize(block, size);
     void* small = std::malloc(size);
@@ -197,7 +285,7 @@ void* mem_realloc(void* block, std::uint32_t size) {
 void mem_free(void* block) {
   if (block == nullptr)
     return;
-  if (is_large(block))
+  if (mem_is_large(block))
     large_free(block);
   else
     std::free(block);

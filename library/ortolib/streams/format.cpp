@@ -2,6 +2,10 @@
 // checked (with the argument widths it chose) ever reaches the platform's formatter.
 #include "ortolib/streams/format.h"
 
+#include <algorithm>
+#include <charconv>
+#include <climits>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <ctime>
@@ -70,6 +74,130 @@ directive_kind kind_of_conversion(char c, directive_kind modified) {
     case 'T': return directive_kind::long_timestamp;
     default: return directive_kind::none;
   }
+}
+
+// The field width and precision that the platform formatter reads from a directive's flag
+// characters. The formatters read them in one order only: flags, the width, then a point and
+// the precision. In any other order (a flag after the width, a second point) they print part of
+// the directive as text instead, and neither number sizes any text.
+struct field_size {
+  bool in_order = false;
+  bool alternate_form = false;  // "#"
+  bool sign_flag = false;       // "+" or " "
+  std::int64_t width = 0;
+  std::int64_t precision = -1;  // -1: none
+  int precision_at = 0;         // index of the precision's first digit in the directive
+};
+
+// Numbers are read up to one past the int range, which the formatters cannot read.
+constexpr std::int64_t beyond_int = std::int64_t{INT_MAX} + 1;
+
+std::int64_t append_digit(std::int64_t number, char digit) {
+  return std::min(number * 10 + (digit - '0'), beyond_int);
+}
+
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
+field_size read_field_size(const char* directive, int length) {
+  field_size field;
+  int i = 1;
+  for (; i < length && std::strchr(" #+-0", directive[i]) != nullptr; ++i) {
+    field.alternate_form |= directive[i] == '#';
+    field.sign_flag |= directive[i] == '+' || directive[i] == ' ';
+  }
+  for (; i < length && is_digit(directive[i]); ++i)
+    field.width = append_digit(field.width, directive[i]);
+  if (i < length && directive[i] == '.') {
+    field.precision = 0;
+    field.precision_at = ++i;
+    for (; i < length && is_digit(directive[i]); ++i)
+      field.precision = append_digit(field.precision, directive[i]);
+  }
+  field.in_order = i == length;
+  return field;
+}
+
+// Shortens a precision above what can change a text the buffer holds. Above 4096, a text that
+// the precision lengthens does not fit either way, and one that it only bounds (the bytes of a
+// string; what a formatter ignores, as for "c") is the same. For "g" and "G" without "#" it
+// only bounds the significant digits, and a double has at most 767. So the formatter never
+// works on more than a buffer's worth. The digits only get fewer, so the directive stays in
+// its buffer; field keeps the precision as written.
+void shorten_precision(char (&directive)[directive_size], int& length, const field_size& field,
+                       char conversion) {
+  const bool bounds_digits = (conversion == 'g' || conversion == 'G') && !field.alternate_form;
+  const int limit = bounds_digits ? 767 : output_size;
+  if (field.in_order && field.precision > limit)
+    length = static_cast<int>(
+        std::to_chars(directive + field.precision_at, directive + directive_size, limit).ptr -
+        directive);
+}
+
+// True when a directive's text certainly has output_size characters or more, so the formatter
+// would only report that it does not fit: its width alone says so, or `least`, the fewest
+// characters its value takes. A precision beyond the int range writes nothing as well: POSIX
+// formatters report it as an overflow, and the Windows runtime would read it cut to 32 bits.
+// Out of order, the directive's numbers size nothing and it is left to the formatter.
+bool cannot_fit(const field_size& field, std::int64_t least) {
+  return field.in_order &&
+         (field.width >= output_size || field.precision >= beyond_int || least >= output_size);
+}
+
+// The fewest characters an integer takes: as many digits as the precision asks for, its sign,
+// and the "0x" of "#x".
+template <class T>
+std::int64_t integer_least(const field_size& field, char conversion, T value) {
+  const bool is_signed = conversion == 'd' || conversion == 'i';
+  const bool prefixed = (conversion == 'x' || conversion == 'X') && field.alternate_form;
+  return std::max<std::int64_t>(field.precision, 0) +
+         (is_signed && (value < 0 || field.sign_flag) ? 1 : 0) + (prefixed && value != 0 ? 2 : 0);
+}
+
+// The digits "f" writes before the point of a finite magnitude, at a precision so large that
+// nothing is rounded (see floating_least). Doubles from 2^53 on are integers, which "%.0f"
+// writes exactly in at most 309 digits; scratch receives them.
+std::int64_t integer_digits(char (&scratch)[output_size], double magnitude) {
+  if (magnitude >= 0x1p53)
+    return platform::format_bounded(scratch, output_size, "%.0f", magnitude);
+  std::int64_t digits = 1;
+  for (auto n = static_cast<std::uint64_t>(magnitude); n >= 10; n /= 10)
+    ++digits;
+  return digits;
+}
+
+// The fewest characters a double takes: for "e", "E", "f" and "#g", the digits the precision
+// asks for with the point, sign and exponent; for "f" the digits before the point as well,
+// where they can decide (309 at most, at precisions above the 1074 decimals a double can
+// have, so none is rounded). "g" without "#" drops trailing zeros: nothing certain there.
+// Infinities and NaNs are left to the formatter, as runtimes write them differently ("inf",
+// "1.#INF00").
+std::int64_t floating_least(char (&scratch)[output_size], const field_size& field, char conversion,
+                            double value) {
+  if (!std::isfinite(value))
+    return 0;
+  const std::int64_t precision = field.precision < 0 ? 6 : field.precision;
+  const std::int64_t sign = value < 0 || field.sign_flag ? 1 : 0;
+  const std::int64_t point = precision > 0 || field.alternate_form ? 1 : 0;
+  switch (conversion) {
+    case 'f':
+      if (sign + 309 + point + precision < output_size)
+        return 0;  // fits, whatever the value
+      return sign + integer_digits(scratch, std::fabs(value)) + point + precision;
+    case 'e':
+    case 'E': return sign + 1 + point + precision + 4;  // "e+dd" at least
+    default:  // g, G: precision significant digits, kept with "#", and the point
+      return field.alternate_form ? sign + std::max<std::int64_t>(precision, 1) + 1 : 0;
+  }
+}
+
+// The bytes of a string that the formatter takes: up to the precision, and no more than
+// output_size, which already cannot fit.
+std::int64_t string_least(const field_size& field, const char* value) {
+  const std::int64_t bound =
+      field.precision >= 0 ? std::min<std::int64_t>(field.precision, output_size) : output_size;
+  // memchr stops at the first NUL, so it reads no further than the string does.
+  const void* end = std::memchr(value, '\0', static_cast<std::size_t>(bound));
+  return end == nullptr ? bound : static_cast<const char*>(end) - value;
 }
 
 int render_timestamp(char (&text)[output_size], const char* pattern, timestamp t) {
@@ -146,6 +274,9 @@ void write_formatted(outstm& stream, const char* format, va_list arguments) {
     }
     ++next;
 
+    const field_size field = read_field_size(directive, length);
+    shorten_precision(directive, length, field, conversion);
+
     // The formatter sees a modifier only where it reads the width the table gives: "h" (an
     // int shown as a short) and the platform's own 64-bit modifier. "l" and "L" are dropped,
     // as POSIX reads 64 bits and a long double for them; c, s and p get none ("%ls" would
@@ -167,23 +298,31 @@ void write_formatted(outstm& stream, const char* format, va_list arguments) {
         int value = va_arg(arguments, int);
         if (!has_flags)
           stream.put_byte(static_cast<char>(value));
-        else
+        else if (!cannot_fit(field, 1))
           produced = platform::format_bounded(text, output_size, directive, value);
         break;
       }
-      // NOLINTNEXTLINE(bugprone-branch-clone): these differ in the type va_arg reads
       case directive_kind::short_integer:
       case directive_kind::integer:
-      case directive_kind::long_integer:
-        produced = platform::format_bounded(text, output_size, directive, va_arg(arguments, int));
+      case directive_kind::long_integer: {
+        int value = va_arg(arguments, int);
+        const int shown = kind == directive_kind::short_integer ? static_cast<short>(value) : value;
+        if (!cannot_fit(field, integer_least(field, conversion, shown)))
+          produced = platform::format_bounded(text, output_size, directive, value);
         break;
-      case directive_kind::integer_64:
-        produced =
-            platform::format_bounded(text, output_size, directive, va_arg(arguments, long long));
+      }
+      case directive_kind::integer_64: {
+        long long value = va_arg(arguments, long long);
+        if (!cannot_fit(field, integer_least(field, conversion, value)))
+          produced = platform::format_bounded(text, output_size, directive, value);
         break;
-      case directive_kind::pointer:
-        produced = platform::format_bounded(text, output_size, directive, va_arg(arguments, void*));
+      }
+      case directive_kind::pointer: {
+        void* value = va_arg(arguments, void*);
+        if (!cannot_fit(field, 0))
+          produced = platform::format_bounded(text, output_size, directive, value);
         break;
+      }
       case directive_kind::text: {
         // A null text writes nothing, with flags as without: the formatters disagree on it.
         const char* value = va_arg(arguments, const char*);
@@ -191,15 +330,17 @@ void write_formatted(outstm& stream, const char* format, va_list arguments) {
           break;
         if (!has_flags)
           stream.write_text(value);
-        else
+        else if (!cannot_fit(field, string_least(field, value)))
           produced = platform::format_bounded(text, output_size, directive, value);
         break;
       }
       case directive_kind::floating:
-      case directive_kind::long_floating:
-        produced =
-            platform::format_bounded(text, output_size, directive, va_arg(arguments, double));
+      case directive_kind::long_floating: {
+        double value = va_arg(arguments, double);
+        if (!cannot_fit(field, floating_least(text, field, conversion, value)))
+          produced = platform::format_bounded(text, output_size, directive, value);
         break;
+      }
       case directive_kind::address: {
         unsigned value = va_arg(arguments, unsigned);
         produced = platform::format_bounded(

@@ -32,8 +32,13 @@ extern const char* long_time_format;   // "%a %b %d %X %Y"
 // letter is written as text. A directive with neither (an unknown letter, "*", "n", "%" after
 // flags, a lone "%" at the end, more than 122 flag characters) ends the output there, reading
 // no further argument. A directive whose text does not fit 4096 bytes, and a timestamp
-// outside the calendar, write nothing. Uses two stack buffers and no heap. Stream errors pass
-// through.
+// outside the calendar, write nothing. Where flags, width, point and precision come in that
+// order, a width of 4096 or more, a precision beyond the int range, and a precision that forces
+// a text of 4096 characters or more (d i o u x X e E f, and g G with "#") write nothing
+// without reaching the formatter, and a larger precision than can matter is cut to one that
+// gives the same text; so no directive costs the formatter more than a buffer's worth of work.
+// In any other order the formatter prints part of the directive as text. Uses two stack
+// buffers and no heap. Stream errors pass through.
 void write_formatted(outstm& stream, const char* format, va_list arguments);
 
 }  // namespace pt

@@ -113,7 +113,9 @@ uexec::~uexec() {
 }
 
 void uexec::add_argument(const string& argument) {
-  const std::string token = quote_argument(std::string_view(argument.text(), argument.length()));
+  // Quoted by characters of the code page the child reads its command line in.
+  const std::string token = quote_argument(std::string_view(argument.text(), argument.length()),
+                                           platform::ansi_lead_bytes());
   array_add(args, variant(string(token.data(), string_length_of(token.size()))));
 }
 

@@ -28,13 +28,21 @@ namespace pt {
 // command line starts with it as quote_program_name gives it, so that the child reads it as one
 // token, its argv[0]; on POSIX it is the child's argv[0] as it stands.
 //
+// On Windows a batch file (.bat, .cmd) runs in cmd.exe, which reads its command line by rules
+// of its own: at the start the arguments that the items stand for are quoted for it instead
+// (batch_command_line, platform/command_line.h), so that each still reaches the batch as one
+// parameter and nothing in it runs. Every child starts with the error mode of an unattended
+// run: a crash or a missing DLL ends it with its exception code, no dialog waits for a click.
+//
 // Thrown (exception*, reported by the unit runner; exit_code stays -1): "Couldn't run '<path>'
-// - missing executable" when the file-status query on path fails (a directory passes it);
+// - missing executable" when the file-status query on path fails (a directory passes it, and
+// so does an existing file whose path is too long for the query's plain form);
 // "Couldn't run '<path>' error <n>" when the child cannot be started, n being the OS error
 // (GetLastError on Windows, errno on POSIX; a command line too long for the OS is such a
-// failure); the stream error of a pipe that cannot be made, or of a read or write in the copy
-// loop. After an error in the copy loop the child is not waited for and stays held, as in
-// background mode. In every failure the unit's streams are put back and the pipe ends closed.
+// failure, and for a batch file an argument holding CR or LF, ERROR_BAD_ARGUMENTS); the stream
+// error of a pipe that cannot be made, or of a read or write in the copy loop. After an error
+// in the copy loop the child is not waited for and stays held, as in background mode. In
+// every failure the unit's streams are put back and the pipe ends closed.
 //
 // Background mode starts the child and returns without copying or waiting; the unit then
 // holds the child (process_handle, process_id) and every later work returns at once until the
@@ -70,11 +78,13 @@ class uexec : public unit {
 
   // Adds an argument to args, quoted (quote_argument), so that the child receives it as one
   // argument byte for byte, whatever blanks, quotes or backslashes it holds; it is cut at its
-  // first NUL, which a command line cannot carry.
+  // first NUL, which a command line cannot carry. On Windows it is quoted by characters of the
+  // ANSI code page, in which the child reads it: in a double-byte code page the second byte of
+  // a character is never taken for a backslash (a lead byte that ends it becomes '?').
   void add_argument(const string& argument);
 
-  // The command line of the child on Windows (see above); on POSIX the same arguments reach
-  // the child's argv.
+  // The command line of the child on Windows (see above; a batch file gets the same arguments
+  // quoted for cmd.exe instead); on POSIX the same arguments reach the child's argv.
   string command_line();
 
   // One chunk of the copy loop.

@@ -1,5 +1,6 @@
-// POSIX: the descriptors of the calling process, counted in /proc/self/fd (Linux).
+// POSIX: the descriptors of the calling process, counted in /proc/self/fd (Linux), and dup2.
 #include <dirent.h>
+#include <unistd.h>
 
 #include "support/open_handles.h"
 
@@ -15,6 +16,10 @@ std::int64_t open_handle_count() {
       ++count;
   ::closedir(folder);
   return count - 1;  // the descriptor that reads the folder
+}
+
+bool duplicate_handle_to(platform::handle h, platform::handle at) {
+  return ::dup2(static_cast<int>(h), static_cast<int>(at)) == at;
 }
 
 }  // namespace pt::test

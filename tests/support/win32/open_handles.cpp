@@ -1,5 +1,6 @@
-// Windows: the handles of the calling process. wine answers GetProcessHandleCount with 0, so
-// there the handle values are probed one by one; a process of the tests holds few, all low.
+// Windows: the handles of the calling process; none can be put at a chosen value. wine answers
+// GetProcessHandleCount with 0, so there the handle values are probed one by one; a process of the
+// tests holds few, all low.
 #include <windows.h>
 
 #include "support/open_handles.h"
@@ -18,5 +19,7 @@ std::int64_t open_handle_count() {
       ++probed;
   return probed;
 }
+
+bool duplicate_handle_to(platform::handle, platform::handle) { return false; }
 
 }  // namespace pt::test

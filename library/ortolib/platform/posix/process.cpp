@@ -182,6 +182,11 @@ const std::uint32_t exit_status_mask = 0xFF;
 
 const os_error command_line_too_long = E2BIG;
 
+const lead_bytes& ansi_lead_bytes() {
+  static const lead_bytes none;
+  return none;
+}
+
 bool process_start(const process_request& request, process_info& started) {
   if (request.application == nullptr) {
     error_record(ENOENT);

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "ortolib/platform/command_line.h"
 #include "ortolib/platform/private/error.h"
 #include "ortolib/platform/types.h"
 
@@ -45,11 +46,24 @@ struct process_info {
 // request without an application (ENOENT, ERROR_FILE_NOT_FOUND). A command line longer than
 // the OS takes is such a failure (Windows: 32767 characters with the NUL,
 // ERROR_FILENAME_EXCED_RANGE; POSIX: E2BIG), never a child started on a cut line.
+//
+// Windows only: a batch file (.bat or .cmd in any case, also behind trailing dots and spaces,
+// which Windows drops) runs in cmd.exe, so its command line is batch_command_line's
+// (command_line.h), from the same arguments: each reaches the batch as one parameter and
+// nothing in it runs. An argument that cannot be passed that way (CR, LF) fails the start with
+// ERROR_BAD_ARGUMENTS, a line longer than cmd.exe reads with ERROR_FILENAME_EXCED_RANGE.
+// Every child starts with the error mode of an unattended run (no dialog for a crash, a
+// missing DLL or a missing disk: it ends with its exception code instead); the calling
+// process's own error mode is changed only for the span of the start.
 bool process_start(const process_request& request, process_info& started);
 
 // The error of a start refused for a command line too long: E2BIG on POSIX,
 // ERROR_FILENAME_EXCED_RANGE (206) on Windows.
 extern const os_error command_line_too_long;
+
+// The lead bytes of the ANSI code page, in which a Windows child reads its command line
+// (IsDBCSLeadByteEx with CP_ACP, read once); none on POSIX, where arguments are bytes.
+const lead_bytes& ansi_lead_bytes();
 
 // Waits without time limit for the process to end and gives its exit code. On POSIX a child
 // killed by a signal gives the Windows exception code of that signal (SIGSEGV 0xc0000005,

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "ortolib/platform/command_line.h"
+#include "ortolib/platform/private/process.h"
 #include "ortolib/platform/win32/command_line_limit.h"
 
 namespace pt::platform {
@@ -27,7 +28,7 @@ command_line_room::command_line_room(std::string_view application, std::uint64_t
 
 bool command_line_room::add_argument(std::string_view argument) {
   if (fits_) {
-    used_ += 1 + quote_argument(argument).size();
+    used_ += 1 + quote_argument(argument, ansi_lead_bytes()).size();
     fits_ = used_ <= limit_;
   }
   return fits_;

@@ -5,10 +5,12 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <cstring>
 
 #include "ortolib/platform/private/error.h"
 #include "ortolib/platform/private/file.h"
 #include "ortolib/platform/win32/error.h"
+#include "ortolib/platform/win32/wide_path.h"
 
 namespace pt::platform {
 namespace {
@@ -114,6 +116,11 @@ bool handle_close(handle h) {
 bool file_exists(const char* path) {
   struct _stat64i32 status;
   if (_stat64i32(path, &status) != 0) {
+    // The runtime's query fails for a path of MAX_PATH characters or more, even when the file
+    // is there; the wide call on the path's long form answers for any length.
+    if (std::strlen(path) >= MAX_PATH &&
+        GetFileAttributesW(win32::wide_path(path).c_str()) != INVALID_FILE_ATTRIBUTES)
+      return true;
     // The runtime reports through errno; the last error is a Windows error number.
     if (errno == ENOENT)
       error_record(ERROR_FILE_NOT_FOUND);
