@@ -34,7 +34,8 @@ run_native_preset() {
 # ctest's entries against the cases that each test program lists when run as ctest runs it
 # (through the emulator, for the Windows build). A name that escapes the separator of the
 # list ctest keeps of them (a printed table row ending in a backslash did) merges two cases
-# into one entry, which runs only the first.
+# into one entry, which runs only the first. A case may have more than one entry (the same
+# case again under another environment); each entry still names one case.
 check_test_entries() {
   local preset=$1 entries filters cases program
   local -a command
@@ -51,7 +52,7 @@ check_test_entries() {
       sub(/^ *"/, ""); sub(/",?$/, "")
       program = program (program == "" ? "" : "\037") $0
     }')
-  filters=$(cut -f2 <<<"$entries" | sort)
+  filters=$(cut -f2 <<<"$entries" | sort -u)
   cases=$(cut -f1 <<<"$entries" | sort -u | while IFS= read -r program; do
     IFS=$'\037' read -r -a command <<<"$program"
     "${command[@]}" --gtest_list_tests </dev/null | tr -d '\r' | awk '

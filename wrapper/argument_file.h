@@ -1,22 +1,32 @@
 // Reading the argument file: one child argument per non-empty line, read by the text-mode
-// rules of the Windows C runtime on every platform, so that the protocol is the same everywhere.
+// rules of the Windows C runtime on every platform, so that the protocol is the same everywhere,
+// and no more of it than a command line can hold.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "ortolib/platform/command_line_room.h"
+
 namespace cmdwrap {
 
 struct argument_lines {
   bool opened = false;             // false: the file could not be opened or read to its end
+  bool too_long = false;           // reading stopped at a bound (below); lines is empty then
   std::vector<std::string> lines;  // the non-empty lines in file order; empty when !opened
   std::uint32_t error = 0;         // when !opened, the OS error number (pt::last_c_file_error)
 };
 
+// The most bytes of an argument file that are read: 16 MiB, more than twice what the longest
+// command line of any platform holds (6 MiB on Linux, 32 KiB on Windows). Only empty lines, or
+// the bytes after a NUL, which no command line carries, could make a longer file start a child.
+inline constexpr std::uint64_t argument_file_bound = std::uint64_t{16} << 20;
+
 // Opens, reads and closes the file at path. The file is opened without denying other
-// processes read or write access. Bytes are translated by the text-mode rules, then split at
-// LF; empty lines are dropped and every other line is kept exactly as read:
+// processes read or write access, and no child inherits it. Bytes are translated by the
+// text-mode rules, then split at LF; empty lines are dropped and every other line is kept
+// exactly as read:
 //
 //   file bytes                lines
 //   abc                       abc               a last line without LF still counts
@@ -26,9 +36,15 @@ struct argument_lines {
 //   SP SP SP LF               SP SP SP          spaces are part of the line
 //   (empty) or LF LF          (none)            opened, with an empty list
 //
+// Reading is bounded: it stops, with too_long set and no lines, as soon as the lines read so
+// far (the one still being read included) no longer fit the room of a command line (each line
+// is counted into room, as its child would receive it), or the file holds more than byte_bound
+// bytes before its end of data. Memory stays bounded so, whatever the file.
+//
 // A file that cannot be opened, and one whose reading fails part way (a directory, an I/O
 // error), report opened == false with no lines: the caller must not run a child on a partial
 // list. Nothing is thrown except std::bad_alloc.
-argument_lines read_argument_lines(const char* path);
+argument_lines read_argument_lines(const char* path, pt::platform::command_line_room& room,
+                                   std::uint64_t byte_bound = argument_file_bound);
 
 }  // namespace cmdwrap

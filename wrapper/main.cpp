@@ -5,12 +5,16 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <new>
 #include <string_view>
 
 #include "argument_file.h"
 #include "ortolib/core/component.h"
+#include "ortolib/core/fatal.h"
 #include "ortolib/core/string.h"
+#include "ortolib/platform/command_line_room.h"
 #include "ortolib/platform/files.h"
+#include "ortolib/streams/estream.h"
 #include "ortolib/streams/outmemory.h"
 #include "ortolib/streams/standard_streams.h"
 #include "ortolib/units/uexec.h"
@@ -25,6 +29,19 @@ constexpr int failure_status = -1;
 // which runs the library's clean-ups (the standard streams, the globals), is safe here.
 [[noreturn]] void end_process(int status) {
   std::exit(status);  // NOLINT(concurrency-mt-unsafe): single-threaded program
+}
+
+// Memory exhausted anywhere, in a container of cmdwrap's own as in the library's blocks, is the
+// fatal report with its code, never an exception that ends the run as a silent -1.
+[[noreturn]] void out_of_memory() { pt::fatal_error(pt::fatal_out_of_memory, "Not enough memory"); }
+
+// For a person who runs cmdwrap by hand without its arguments (a caller always passes two).
+void print_usage() {
+  try {
+    pt::std_error.write_text("Usage: cmdwrap <executable> <argument-file>\n");
+  } catch (pt::exception* error) {
+    delete error;  // no standard error to tell: the status alone must do
+  }
 }
 
 // Neither the unit nor the memory stream is destroyed before the process ends: the reference
@@ -57,14 +74,17 @@ void report_file_failure(const char* verb, const char* path, std::uint32_t error
   child = pt::addref(new pt::uexec);
   child->path = executable;
 
-  argument_lines arguments = read_argument_lines(argument_file);
+  pt::platform::command_line_room room(executable);
+  argument_lines arguments = read_argument_lines(argument_file, room);
   if (!arguments.opened) {
     report_file_failure("read", argument_file, arguments.error);
     end_process(failure_status);
   }
   // Each line reaches the child as one argument, quoted for the C-runtime rules.
   for (const std::string& line : arguments.lines)
-    child->add_argument(pt::string(line.data(), static_cast<std::int32_t>(line.size())));
+    child->add_argument(pt::string(line.data(), pt::string_length_of(line.size())));
+  // More than a command line holds: the run ends as a command line too long for the OS ends.
+  child->arguments_overflow = arguments.too_long;
 
   // Truncates the file: from here on the argument lines are gone from disk.
   std::unique_ptr<std::FILE, result_file_closer> result(open_result_file(argument_file));
@@ -92,10 +112,15 @@ void report_file_failure(const char* verb, const char* path, std::uint32_t error
 }  // namespace cmdwrap
 
 int main(int argc, char** argv) {
-  if (argc < 3)
+  std::set_new_handler(cmdwrap::out_of_memory);
+  if (argc < 3) {
+    cmdwrap::print_usage();
     cmdwrap::end_process(cmdwrap::failure_status);
+  }
   try {
     cmdwrap::run(argv[1], argv[2]);
+  } catch (const std::bad_alloc&) {  // an array too large to ask for
+    cmdwrap::out_of_memory();
   } catch (...) {
     cmdwrap::end_process(cmdwrap::failure_status);
   }

@@ -103,7 +103,8 @@ struct file_closer {
 }  // namespace
 
 std::FILE* open_result_file(const char* path) {
-  std::FILE* file = std::fopen(path, "wb");
+  // No child inherits the file: none could write into it, and none that lives on keeps it open.
+  std::FILE* file = pt::c_file_open(path, "wb");
   // Unbuffered, because the writer stages whole chunks itself; a failure then shows at the
   // write that meets it rather than later at close. Should setvbuf fail, the stream stays
   // buffered and the fflush and fclose checks below still see every failure.

@@ -9,9 +9,10 @@
 namespace cmdwrap {
 
 // Opens path for writing, creating it or truncating it to zero length, without denying other
-// processes access. From here on the argument lines are gone from disk. The stream is
-// unbuffered: write_result_file stages its own chunks. Returns null when it cannot be opened;
-// the file is then untouched. The caller hands the stream to write_result_file, which closes it.
+// processes access; no child process inherits it. From here on the argument lines are gone from
+// disk. The stream is unbuffered: write_result_file stages its own chunks. Returns null when it
+// cannot be opened; the file is then untouched. The caller hands the stream to write_result_file,
+// which closes it.
 std::FILE* open_result_file(const char* path);
 
 // Writes output to file, closes file (always, also on failure) and returns the final status.

@@ -17,6 +17,9 @@
 //                   same stdout and stderr, and goes on without waiting for it
 //   close-out       closes its standard output and standard error (the process's own and its
 //                   duplicates), so a reader sees the end of data while the child runs on
+//   descriptors     the open descriptors it did not open itself (POSIX: /proc/self/fd),
+//                   ascending, separated by spaces, then LF; nothing on Windows
+//   signals         its signal settings (support/signal_report.h)
 //   remove=<hex>    deletes the file at that path (hex bytes) and writes "removed" LF, or
 //                   "kept" LF when the system refuses (Windows, while the file is open)
 //   replace=<hex>   writes "replacement" into <path>.new and renames that over the path, then
@@ -37,11 +40,13 @@
 #include <string>
 #include <string_view>
 #include <thread>
+#include <vector>
 
 #include "ortolib/platform/private/error.h"
 #include "ortolib/platform/private/file.h"
 #include "ortolib/platform/private/process.h"
 #include "ortolib/platform/private/std_handles.h"
+#include "support/signal_report.h"
 
 namespace {
 
@@ -151,6 +156,29 @@ void start_grandchild(const char* self, std::string_view milliseconds, const std
   platform::process_close(started.process);
 }
 
+// The entries of /proc/self/fd but the child's own: the duplicates of its standard handles and
+// the one that reads the folder.
+std::string open_descriptors(const std_handles& handles) {
+  std::vector<int> numbers;
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd", error)) {
+    std::error_code unreadable;
+    const auto target = std::filesystem::read_symlink(entry.path(), unreadable).string();
+    const auto fd = static_cast<platform::handle>(number(entry.path().filename().string()));
+    const bool own = fd == handles.input || fd == handles.output || fd == handles.error;
+    if (!own && target.find("/fd") == std::string::npos)  // the folder: /proc/<pid>/fd
+      numbers.push_back(static_cast<int>(fd));
+  }
+  std::sort(numbers.begin(), numbers.end());
+  std::string list;
+  for (int fd : numbers) {
+    if (!list.empty())
+      list += ' ';
+    list += std::to_string(fd);
+  }
+  return list.empty() ? list : list + "\n";
+}
+
 void close_output(std_handles& handles) {
   platform::handle_close(handles.output);
   platform::handle_close(handles.error);
@@ -243,6 +271,10 @@ int main(int argc, char** argv) {
       start_grandchild(argv[0], value, handles);
     } else if (command == "close-out") {
       close_output(handles);
+    } else if (command == "descriptors") {
+      write_all(handles.output, open_descriptors(handles));
+    } else if (command == "signals") {
+      write_all(handles.output, pt::test::signal_report());
     } else if (is("remove=")) {
       report_change(handles, remove_file(from_hex(value)), "removed");
     } else if (is("replace=")) {

@@ -17,6 +17,7 @@
 #include "ortolib/platform/private/process.h"
 #include "support/child_run.h"
 #include "support/exit_status.h"
+#include "support/handle_probes.h"
 
 namespace pt::test {
 
@@ -67,6 +68,7 @@ class launcher_log {
     }
     handle_ = platform::file_open(path_.c_str(), platform::file_access::write_truncate);
     EXPECT_NE(handle_, platform::no_handle) << path_ << ": error " << platform::last_error();
+    make_inheritable(handle_);  // the library's own handles are not
   }
   ~launcher_log() { platform::handle_close(handle_); }
   launcher_log(const launcher_log&) = delete;
@@ -152,12 +154,14 @@ wrapper_run run_cmdwrap(const std::vector<std::string>& arguments, const wrapper
   request.std_output = options.unusable == standard_handle::output ? platform::unusable_handle
                                                                    : out;
   request.std_error = options.unusable == standard_handle::error ? platform::unusable_handle : err;
+  request.inherit_handles = options.inherit_handles;
   platform::process_info started;
   platform::os_error start_error = 0;
-  const bool limited = options.limits.address_space != 0 || options.limits.file_size != 0;
+  const bool limited = options.limits.address_space != 0 || options.limits.file_size != 0 ||
+                       !options.signals.ignored.empty() || !options.signals.blocked.empty();
   if (limited) {
     EXPECT_FALSE(under_launcher()) << "process limits would apply to the launcher";
-    start_error = start_limited(request, options.limits, started);
+    start_error = start_limited(request, options.limits, started, options.signals);
   } else if (!platform::process_start(request, started)) {
     start_error = platform::last_error();
   }

@@ -43,8 +43,12 @@ struct wrapper_options {
   // cmdwrap's standard error on this existing file (a device such as /dev/full) instead of a
   // scratch file; null for the scratch file, whose text the run returns.
   const char* error_path = nullptr;
-  // Limits on cmdwrap's process (and so on its child); none can apply under a launcher.
+  // Limits on cmdwrap's process (and so on its child), and the signal settings it starts
+  // with; neither can apply under a launcher.
   process_limits limits;
+  signal_setup signals;
+  // false: cmdwrap gets its three standard handles alone, none the test process passes on.
+  bool inherit_handles = true;
 };
 
 // Starts cmdwrap (ORTO_CMDWRAP) with these arguments, each quoted for the C-runtime rules,

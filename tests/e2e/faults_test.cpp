@@ -9,6 +9,7 @@
 
 #include "cmdwrap_run.h"
 #include "ortolib/core/fatal.h"
+#include "ortolib/platform/private/process.h"
 #include "support/exit_status.h"
 #include "support/on_windows.h"
 #include "support/open_handles.h"
@@ -56,19 +57,37 @@ TEST(Faults, ExhaustedMemoryIsTheFatalErrorNeverACrash) {
   EXPECT_EQ(result.file, "");  // emptied before the child started, never written
 }
 
-TEST(Faults, AnArgumentFileLargerThanMemoryFailsAndStaysAsItWas) {
+TEST(Faults, AnArgumentFileLargerThanMemoryIsReadOnlyAsFarAsACommandLineHolds) {
   if (std::string why = why_no_limits(); !why.empty())
     GTEST_SKIP() << why;
   if (sanitized_build)
     GTEST_SKIP() << "the sanitizer runtime needs more address space than the limit leaves";
   scratch_file arguments("huge-args");
-  const std::string bytes = "hex-args\n" + std::string(small_address_space + (16 << 20), 'a');
-  arguments.write(bytes);
+  arguments.write("hex-args\n" + std::string(small_address_space + (16 << 20), 'a'));
   wrapper_options options;
   options.limits.address_space = small_address_space;
   wrapper_run run = run_cmdwrap({ORTO_TEST_CHILD, arguments.path()}, options);
   EXPECT_EQ(run.status, failed);
-  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(run.err, "Error: Couldn't run '" + std::string(ORTO_TEST_CHILD) + "' error " +
+                         std::to_string(platform::command_line_too_long) + "\n");
+  EXPECT_EQ(arguments.read(), "Returned Win32 exception 0xffffffff\r\n");
+}
+
+TEST(Faults, MemoryExhaustedInCmdwrapsOwnContainersIsTheFatalReport) {
+  if (std::string why = why_no_limits(); !why.empty())
+    GTEST_SKIP() << why;
+  if (sanitized_build)
+    GTEST_SKIP() << "the sanitizer runtime needs more address space than the limit leaves";
+  // A line that a NUL cuts short on the command line is still read whole, to the 16 MiB
+  // bound: more than the reader's string can grow to in this address space.
+  scratch_file arguments("nul-args");
+  const std::string bytes = "hex-args\nx" + std::string(1, '\0') + std::string(15 << 20, 'y');
+  arguments.write(bytes);
+  wrapper_options options;
+  options.limits.address_space = std::uint64_t{20} << 20;
+  wrapper_run run = run_cmdwrap({ORTO_TEST_CHILD, arguments.path()}, options);
+  EXPECT_EQ(run.status, static_cast<std::uint32_t>(visible_status(fatal_out_of_memory)));
+  EXPECT_EQ(run.err, "Internal error: Fatal [c0005]: Not enough memory\n");
   EXPECT_TRUE(arguments.read() == bytes) << "the argument file changed";
 }
 

@@ -93,8 +93,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   content += input.rest();
 
   write_file(path.c_str(), content);
-  const cmdwrap::argument_lines read = cmdwrap::read_argument_lines(path.c_str());
+  pt::platform::command_line_room room("child");
+  const cmdwrap::argument_lines read = cmdwrap::read_argument_lines(path.c_str(), room);
   check(read.opened, "a readable file is reported as opened");
+  check(!read.too_long, "an input this short fits a command line");
   check(read.lines == model_lines(content), "the lines are the model's");
   return 0;
 }

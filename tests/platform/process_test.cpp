@@ -14,6 +14,7 @@
 #include "ortolib/platform/private/startup.h"
 #include "ortolib/platform/private/std_handles.h"
 #include "support/child_run.h"
+#include "support/handle_probes.h"
 #include "support/on_windows.h"
 #include "support/open_handles.h"
 #include "support/scratch_file.h"
@@ -198,11 +199,14 @@ TEST(ProcessStart, StandardHandlesNumberedAsEachOthersTargetsReachTheirOwn) {
 }
 
 // Whether a child holds the read end of a pipe that is not one of its standard handles shows
-// in the parent: a write to the pipe succeeds only while some reader exists.
-bool child_keeps_other_handles(bool inherit_handles) {
+// in the parent: a write to the pipe succeeds only while some reader exists. The read end is
+// the library's own, or made inheritable as one the process inherited itself.
+bool child_keeps_other_handle(bool made_inheritable, bool inherit_handles) {
   handle probe_read, probe_write, gate_read, gate_write;
   EXPECT_TRUE(pipe_create(probe_read, probe_write));
   EXPECT_TRUE(pipe_create(gate_read, gate_write));
+  if (made_inheritable)
+    test::make_inheritable(probe_read);
   std::string arguments = test::test_child_arguments({"wait-stdin"});
   process_request request;
   request.application = ORTO_TEST_CHILD;
@@ -226,10 +230,11 @@ bool child_keeps_other_handles(bool inherit_handles) {
   return kept;
 }
 
-TEST(ProcessStart, InheritsOtherHandlesOnlyWhenAsked) {
+TEST(ProcessStart, PassesOnInheritableHandlesOnlyWhenAskedAndTheLibrarysOwnNever) {
   process_startup();  // the probe write must fail, not end the test
-  EXPECT_TRUE(child_keeps_other_handles(true));
-  EXPECT_FALSE(child_keeps_other_handles(false));
+  EXPECT_FALSE(child_keeps_other_handle(false, true));
+  EXPECT_TRUE(child_keeps_other_handle(true, true));
+  EXPECT_FALSE(child_keeps_other_handle(true, false));
 }
 
 TEST(ProcessStart, AChildThatClosesItsOutputEndsTheDataWhileItRuns) {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "ortolib/streams/estream.h"
+#include "support/fatal_report.h"
 #include "test_streams.h"
 
 namespace pt {
@@ -67,6 +68,19 @@ TEST(Outmemory, AWriteIsCutAtTheLimitWithoutAnError) {
   none.open_stream();
   EXPECT_EQ(none.write_block("abc", 3), 0);
   EXPECT_EQ(text_of(none), "");
+}
+
+TEST(OutmemoryDeathTest, TextPastTheLongestStringIsStringOverflow) {
+  // The ceiling of collected output, just under 2 GiB: a write past it is fatal, never a length
+  // cut to 32 bits. Put at the ceiling by its position, the stream allocates nothing first.
+  EXPECT_FATAL(
+      {
+        outmemory out;
+        out.open_stream();
+        out.position = max_string_length;
+        out.write_block("x", 1);
+      },
+      fatal_string_overflow, "String overflow");
 }
 
 TEST(Outmemory, CopiesKeepTheirContentWhenMoreIsWritten) {

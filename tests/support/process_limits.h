@@ -1,17 +1,27 @@
 // Limits that tests put on a process to provoke faults the library must survive: too little
-// address space, and a file-size limit that makes a write fail as on a full disk.
+// address space, and a file-size limit that makes a write fail as on a full disk; and the
+// signal settings a caller may start a process with.
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "ortolib/platform/private/error.h"
 #include "ortolib/platform/private/process.h"
 
 namespace pt::test {
 
+// The signals a test sets up for a process it starts (signal_report.h names them).
+enum class test_signal { hangup, interrupt, quit, pipe, file_size, child, user1 };
+
 struct process_limits {
   std::uint64_t address_space = 0;  // bytes of virtual address space; 0 for no limit
   std::uint64_t file_size = 0;      // the largest file the process may write; 0 for no limit
+};
+
+struct signal_setup {
+  std::vector<test_signal> ignored;  // ignored in the process; every other signal at default
+  std::vector<test_signal> blocked;  // its signal mask; empty: none blocked
 };
 
 // True where the OS lets a process be limited so (POSIX: setrlimit). The Windows
@@ -24,13 +34,15 @@ bool limit_this_process(const process_limits& limits);
 
 // Starts a child as platform::process_start does (argv[0] the application, the arguments
 // split by the C-runtime rules, the three standard handles placed, a standard handle that is
-// not a descriptor left closed, every other inheritable handle passed on, every signal at its
-// default disposition) with the limits applied to the child alone. So on POSIX a write past
+// not a descriptor left closed, every other inheritable handle passed on) with every signal at
+// its default disposition except those signals ignores, the mask signals blocks, and the
+// limits applied to the child alone. So on POSIX a write past
 // the file-size limit raises SIGXFSZ, whose default ends the child unless the child ignores
 // it itself. The child is waited for and released with platform::process_wait and
 // process_close. Returns 0 when started, otherwise the OS error of the failure (that of the
 // child's exec included); where not supported, an error without starting anything.
 platform::os_error start_limited(const platform::process_request& request,
-                                 const process_limits& limits, platform::process_info& started);
+                                 const process_limits& limits, platform::process_info& started,
+                                 const signal_setup& signals = {});
 
 }  // namespace pt::test

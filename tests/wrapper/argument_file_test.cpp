@@ -16,6 +16,12 @@ namespace {
 using namespace std::string_literals;
 using lines = std::vector<std::string>;
 
+// The lines read for a child named "child", within the room of its command line.
+argument_lines read_for_child(const char* path, std::uint64_t byte_bound = argument_file_bound) {
+  pt::platform::command_line_room room("child");
+  return read_argument_lines(path, room, byte_bound);
+}
+
 struct lines_row {
   const char* name;
   std::string bytes;
@@ -29,7 +35,7 @@ class ArgumentLines : public testing::TestWithParam<lines_row> {};
 TEST_P(ArgumentLines, TranslatesAndSplits) {
   pt::test::scratch_file file("argument-file");
   file.write(GetParam().bytes);
-  const argument_lines read = read_argument_lines(file.c_str());
+  const argument_lines read = read_for_child(file.c_str());
   EXPECT_TRUE(read.opened);
   EXPECT_EQ(read.lines, GetParam().expected);
   // Reading leaves the file as it was.
@@ -60,7 +66,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(ReadArgumentLines, MissingFileIsNotOpened) {
   pt::test::scratch_file file("argument-file");  // never created
-  const argument_lines read = read_argument_lines(file.c_str());
+  const argument_lines read = read_for_child(file.c_str());
   EXPECT_FALSE(read.opened);
   EXPECT_TRUE(read.lines.empty());
   EXPECT_FALSE(std::filesystem::exists(file.c_str()));
@@ -70,7 +76,7 @@ TEST(ReadArgumentLines, MissingFileIsNotOpened) {
 // way no child may be started on what was read.
 TEST(ReadArgumentLines, FileThatFailsToReadIsNotOpened) {
   const auto directory = std::filesystem::temp_directory_path();
-  const argument_lines read = read_argument_lines(directory.string().c_str());
+  const argument_lines read = read_for_child(directory.string().c_str());
   EXPECT_FALSE(read.opened);
   EXPECT_TRUE(read.lines.empty());
 }
@@ -115,7 +121,9 @@ TEST(ReadArgumentLines, LargeFileMatchesTheReferenceRules) {
   }
   pt::test::scratch_file file("argument-file");
   file.write(bytes);
-  const argument_lines read = read_argument_lines(file.c_str());
+  // More lines than a Windows command line holds: room for them, to see every one.
+  pt::platform::command_line_room room("child", std::uint64_t{16} << 20);
+  const argument_lines read = read_argument_lines(file.c_str(), room);
   ASSERT_TRUE(read.opened);
   const lines expected = reference_lines(bytes);
   ASSERT_EQ(read.lines.size(), expected.size());
@@ -123,12 +131,34 @@ TEST(ReadArgumentLines, LargeFileMatchesTheReferenceRules) {
   EXPECT_EQ(read.lines.front(), std::string(65535, 'x'));
 }
 
+TEST(ReadArgumentLines, StopsAtItsBoundsWithNoLines) {
+  // A line longer than a command line of any platform holds, with lines before and after it.
+  pt::test::scratch_file file("argument-file");
+  file.write("first\n" + std::string(200000, 'a') + "\nlast\n");
+  argument_lines read = read_for_child(file.c_str());
+  EXPECT_TRUE(read.opened);
+  EXPECT_TRUE(read.too_long);
+  EXPECT_TRUE(read.lines.empty());
+
+  // More bytes than the bound, though the lines would fit; the bound itself, and an end of data
+  // within it, do not count as more.
+  file.write(std::string(1000, '\n') + "x");
+  EXPECT_TRUE(read_for_child(file.c_str(), 1000).too_long);
+  read = read_for_child(file.c_str(), 1001);
+  EXPECT_FALSE(read.too_long);
+  EXPECT_EQ(read.lines, lines{"x"});
+  file.write("x\x1A" + std::string(5000, 'y'));
+  read = read_for_child(file.c_str(), 1000);
+  EXPECT_FALSE(read.too_long);
+  EXPECT_EQ(read.lines, lines{"x"});
+}
+
 TEST(ReadArgumentLines, ReadsWhileAnotherHandleHoldsTheFileForReadAndWrite) {
   pt::test::scratch_file file("argument-file");
   file.write("one\r\ntwo words\r\n");
   std::FILE* other = std::fopen(file.c_str(), "r+b");
   ASSERT_NE(other, nullptr);
-  const argument_lines read = read_argument_lines(file.c_str());
+  const argument_lines read = read_for_child(file.c_str());
   EXPECT_TRUE(read.opened);
   EXPECT_EQ(read.lines, (lines{"one", "two words"}));
   std::fclose(other);

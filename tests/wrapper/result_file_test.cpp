@@ -170,7 +170,8 @@ TEST(WriteResultFile, WritesWhileAnotherHandleHoldsTheFileForReadAndWrite) {
   std::FILE* other = std::fopen(file.c_str(), "r+b");
   ASSERT_NE(other, nullptr);
 
-  const argument_lines read = read_argument_lines(file.c_str());
+  pt::platform::command_line_room room("child");
+  const argument_lines read = read_argument_lines(file.c_str(), room);
   EXPECT_TRUE(read.opened);
   EXPECT_EQ(read.lines, (std::vector<std::string>{"first", "second"}));
   std::FILE* result = open_result_file(file.c_str());

@@ -26,12 +26,7 @@ string_header* header_of(char* chars) { return reinterpret_cast<string_header*>(
 
 // The length of a zero-terminated text (0 for null); a text too long for a string is fatal.
 std::int32_t text_length(const char* text) {
-  if (text == nullptr)
-    return 0;
-  std::size_t length = std::strlen(text);
-  if (length > static_cast<std::size_t>(max_string_length))
-    string_overflow();
-  return static_cast<std::int32_t>(length);
+  return text == nullptr ? 0 : string_length_of(std::strlen(text));
 }
 
 // The sum of two lengths, or a negative value when it does not fit: alloc_chars and
@@ -49,6 +44,12 @@ bool points_into(const char* bytes, const char* chars, std::int32_t length) {
 }
 
 }  // namespace
+
+std::int32_t string_length_of(std::size_t count) {
+  if (count > static_cast<std::size_t>(max_string_length))
+    string_overflow();
+  return static_cast<std::int32_t>(count);
+}
 
 std::int32_t block_size_for(std::int32_t size) {
   if (size <= 16)

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <compare>
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 
@@ -28,6 +29,10 @@ extern empty_block shared_empty;
 // The longest string: its block size, length + 9 rounded up to 4096, must stay a positive
 // signed 32-bit number.
 inline constexpr std::int32_t max_string_length = INT32_MAX - 9 - 4095;
+
+// A byte count as a string length. A count beyond max_string_length is "String overflow", as
+// for any string that would grow that long: a length is never cut to 32 bits.
+std::int32_t string_length_of(std::size_t count);
 
 // The allocated size of a block of size bytes: 16, 32, a multiple of 64 up to 2048, then a
 // multiple of 4096. A block holds n characters in block_size_for(n + 9) bytes, and is

@@ -1,10 +1,19 @@
-// What a program may ask the OS about files besides the streams: whether two paths lead to one
-// file, and the OS error behind a failed file call of the C runtime. Backends: files.cpp.
+// What a program may ask the OS about files besides the streams: C streams that no child
+// inherits, whether two paths lead to one file, and the OS error behind a failed file call of
+// the C runtime. Backends: files.cpp.
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 
 namespace pt {
+
+// std::fopen(path, mode) with the C library's flag that keeps the file out of child processes
+// added to mode (close-on-exec on POSIX, "e"; not inheritable on Windows, "N"), so that a child
+// can neither write into the file nor, on Windows, keep it open (and so undeletable) after the
+// program has closed it. mode is what fopen takes ("rb", "wb", ...). Null on failure, with the
+// error for last_c_file_error, as fopen.
+std::FILE* c_file_open(const char* path, const char* mode);
 
 // True when both paths can be queried and lead to the same file, whatever the paths or links
 // on the way: the same device and inode on POSIX, the same volume serial number and file

@@ -328,11 +328,11 @@ void format_onto(outstm& stream, const char* format, Source& arguments) {
   while (*next != '\0') {
     const char* percent = std::strchr(next, '%');
     if (percent == nullptr) {
-      stream.write_block(next, static_cast<std::int32_t>(std::strlen(next)));
+      stream.write_bytes(next, std::strlen(next));
       return;
     }
     if (percent > next)
-      stream.write_block(next, static_cast<std::int32_t>(percent - next));
+      stream.write_bytes(next, static_cast<std::size_t>(percent - next));
     next = percent + 1;
     if (*next == '%') {
       stream.put_byte('%');

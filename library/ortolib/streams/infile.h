@@ -36,8 +36,8 @@ class infile : public instm {
   void attach_handle(platform::handle handle);
 
  protected:
-  // The attached handle, or file_name opened for reading (read and write sharing granted,
-  // inheritable).
+  // The attached handle, or file_name opened for reading (read and write sharing granted; no
+  // child inherits it).
   void device_open() override;
   // Closes the handle and forgets the attachment and the pipe peer.
   void device_close() override;

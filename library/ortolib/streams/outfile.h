@@ -41,7 +41,7 @@ class outfile : public outstm {
  protected:
   // The attached handle as it is (no seek), or file_name opened for writing: created or
   // truncated, or with append_mode created or kept and positioned at its end. Read and
-  // write sharing granted; inheritable.
+  // write sharing granted; no child inherits it.
   void device_open() override;
   // Closes the handle and forgets the attachment and the pipe peer.
   void device_close() override;

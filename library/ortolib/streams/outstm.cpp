@@ -118,7 +118,18 @@ std::int32_t outstm::write_block(const void* source, std::int32_t count) {
 void outstm::write_text(const char* text) {
   if (text == nullptr)
     return;
-  write_block(text, static_cast<std::int32_t>(std::strlen(text)));
+  write_bytes(text, std::strlen(text));
+}
+
+void outstm::write_bytes(const char* bytes, std::size_t count) {
+  constexpr std::size_t largest_block = INT32_MAX;
+  do {  // once even for no bytes, as write_block behaves then (a closed stream raises)
+    const auto block = static_cast<std::int32_t>(std::min(count, largest_block));
+    if (write_block(bytes, block) != block)
+      return;
+    bytes += block;
+    count -= static_cast<std::size_t>(block);
+  } while (count > 0);
 }
 
 void outstm::vformat(const char* format, va_list arguments) {

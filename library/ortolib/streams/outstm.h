@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdarg>
+#include <cstddef>
 #include <cstdint>
 
 #include "ortolib/streams/format_args.h"
@@ -37,6 +38,9 @@ class outstm : public iobase {
   // Writes a zero-terminated text without its terminator; a null text writes nothing and
   // raises nothing, even on a closed stream.
   void write_text(const char* text);
+  // Writes count bytes as write_block does (no bytes: one write_block of 0), in blocks that a
+  // 32-bit count holds, so that no length is cut; stops after a block not taken whole.
+  void write_bytes(const char* bytes, std::size_t count);
 
   // Formatted output (format.h), checked: each argument is passed by its type, and each
   // directive reads it as what that directive prints, so a pt::string serves %s, an int %lld

@@ -1,5 +1,5 @@
-// The four process-wide streams: std_input, std_output and std_error on inheritable
-// duplicates of the process's standard handles, and null_output, which discards everything.
+// The four process-wide streams: std_input, std_output and std_error on duplicates of the
+// process's standard handles, and null_output, which discards everything.
 #pragma once
 
 #include "ortolib/core/startup.h"
@@ -20,7 +20,8 @@ extern logfile& std_output;  // unbuffered, formatted output serialised
 extern logfile& std_error;   // unbuffered, formatted output serialised
 extern outnull& null_output;
 
-// An inheritable duplicate of the process's standard handle, owned by the caller; on failure
+// A duplicate of the process's standard handle that no child inherits (a child given it as a
+// standard handle gets it there, and only there), owned by the caller; on failure
 // platform::unusable_handle, a value that every read and write rejects as an invalid handle
 // (never descriptor 0, which is valid on POSIX).
 platform::handle dup_std_handle(platform::std_handle_id which);

@@ -116,7 +116,7 @@ void uexec::add_argument(const string& argument) {
   // Quoted by characters of the code page the child reads its command line in.
   const std::string token = quote_argument(std::string_view(argument.text(), argument.length()),
                                            platform::ansi_lead_bytes());
-  array_add(args, variant(string(token.data(), static_cast<std::int32_t>(token.size()))));
+  array_add(args, variant(string(token.data(), string_length_of(token.size()))));
 }
 
 string uexec::argument_text() {
@@ -131,7 +131,7 @@ string uexec::argument_text() {
 
 string uexec::command_line() {
   const std::string name = quote_program_name(std::string_view(path.text(), path.length()));
-  return string(name.data(), static_cast<std::int32_t>(name.size())) + argument_text();
+  return string(name.data(), string_length_of(name.size())) + argument_text();
 }
 
 void uexec::work() {
@@ -160,9 +160,11 @@ void uexec::work() {
   request.std_output = child_output;
   request.std_error = child_output;
   platform::process_info started;
-  if (!platform::process_start(request, started))
-    throw new exception("Couldn't run '" + path + "' error " +
-                        uint32_to_decimal(platform::last_error()));
+  if (arguments_overflow || !platform::process_start(request, started)) {
+    const platform::os_error error = arguments_overflow ? platform::command_line_too_long
+                                                        : platform::last_error();
+    throw new exception("Couldn't run '" + path + "' error " + uint32_to_decimal(error));
+  }
   thread_handle_holder child_thread;
   child_thread.value = started.thread;
   process_handle = started.process;

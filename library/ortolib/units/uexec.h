@@ -48,8 +48,8 @@ namespace pt {
 // holds the child (process_handle, process_id) and every later work returns at once until the
 // unit is destroyed, which releases the handle without ending the child.
 //
-// A child whose input goes through a pipe inherits both its ends, so it sees the end of its
-// input only when it ends itself; the wrapper never pipes the input side.
+// A child whose input goes through a pipe gets the read end alone, so it sees the end of its
+// input once the copy loop has fed it all; the wrapper never pipes the input side.
 class uexec : public unit {
  public:
   string path;                  // the executable, used exactly as stored
@@ -58,9 +58,19 @@ class uexec : public unit {
   // The child's process while work runs, and afterwards in background mode (or after a failed
   // copy loop); no_handle otherwise.
   platform::handle process_handle = platform::no_handle;
-  bool background = false;       // start the child and return at once; read before each pass
-  bool inherit_handles = true;   // the child inherits every inheritable handle
+  bool background = false;  // start the child and return at once; read before each pass
+  // The child gets its three standard handles, and with inherit_handles also what the process
+  // holds inheritable that the library did not open: what it inherited from its own parent
+  // (POSIX: descriptors without close-on-exec, such as a make jobserver's; Windows: inheritable
+  // handles). The library's own handles (its files, pipe ends, the duplicates behind the
+  // standard streams) never reach a child, except those it is given as standard handles.
+  bool inherit_handles = true;
   std::int32_t process_id = -1;  // the held child's id; -1 for none
+  // Set by a creator that had more arguments than a command line holds and stopped adding
+  // them (platform/command_line_room.h): work then fails as for a command line the OS refuses,
+  // "Couldn't run '<path>' error <n>", n being E2BIG or ERROR_FILENAME_EXCED_RANGE, without
+  // starting anything.
+  bool arguments_overflow = false;
 
   uexec();
   // Releases a held child's handle (the child runs on), then the fields and the unit.

@@ -26,6 +26,36 @@ struct limit_setting {
   rlimit value;
 };
 
+int signal_number(test_signal which) {
+  switch (which) {
+    case test_signal::hangup: return SIGHUP;
+    case test_signal::interrupt: return SIGINT;
+    case test_signal::quit: return SIGQUIT;
+    case test_signal::pipe: return SIGPIPE;
+    case test_signal::file_size: return SIGXFSZ;
+    case test_signal::child: return SIGCHLD;
+    case test_signal::user1: return SIGUSR1;
+  }
+  return 0;
+}
+
+// The signal settings of the child: the ignored set, and the mask. Computed before a fork.
+struct signal_setting {
+  sigset_t ignored;
+  sigset_t mask;
+};
+
+signal_setting prepare_signals(const signal_setup& setup) {
+  signal_setting setting;
+  sigemptyset(&setting.ignored);
+  sigemptyset(&setting.mask);
+  for (test_signal which : setup.ignored)
+    sigaddset(&setting.ignored, signal_number(which));
+  for (test_signal which : setup.blocked)
+    sigaddset(&setting.mask, signal_number(which));
+  return setting;
+}
+
 // The setrlimit calls for limits: each soft limit lowered to the request, the hard limit kept
 // (a soft limit above it would be refused). Computed before a fork.
 bool prepare(const process_limits& limits, std::vector<limit_setting>& settings) {
@@ -56,7 +86,7 @@ int descriptor(platform::handle h) { return h < 0 || h > INT_MAX ? -1 : static_c
 
 [[noreturn]] void become_child(const platform::process_request& request, char* const* argv,
                                const limit_setting* settings, std::size_t setting_count,
-                               int report) {
+                               const signal_setting& signals, int report) {
   for (std::size_t i = 0; i < setting_count; ++i)
     if (::setrlimit(settings[i].resource, &settings[i].value) != 0)
       report_and_exit(report);
@@ -81,13 +111,12 @@ int descriptor(platform::handle h) { return h < 0 || h > INT_MAX ? -1 : static_c
     if (source > STDERR_FILENO)
       ::close(source);
 
-  struct sigaction default_action {};
-  default_action.sa_handler = SIG_DFL;
-  for (int signal_number = 1; signal_number < NSIG; ++signal_number)
-    ::sigaction(signal_number, &default_action, nullptr);  // fails harmlessly for KILL, STOP
-  sigset_t none;
-  sigemptyset(&none);
-  ::sigprocmask(SIG_SETMASK, &none, nullptr);
+  struct sigaction action {};
+  for (int number = 1; number < NSIG; ++number) {
+    action.sa_handler = sigismember(&signals.ignored, number) == 1 ? SIG_IGN : SIG_DFL;
+    ::sigaction(number, &action, nullptr);  // fails harmlessly for KILL, STOP
+  }
+  ::sigprocmask(SIG_SETMASK, &signals.mask, nullptr);
 
   ::execve(argv[0], argv, environ);
   report_and_exit(report);
@@ -108,7 +137,8 @@ bool limit_this_process(const process_limits& limits) {
 }
 
 platform::os_error start_limited(const platform::process_request& request,
-                                 const process_limits& limits, platform::process_info& started) {
+                                 const process_limits& limits, platform::process_info& started,
+                                 const signal_setup& signals) {
   std::vector<std::string> arguments{request.application};
   for (std::string& argument : command_line_split_arguments(request.arguments))
     arguments.push_back(std::move(argument));
@@ -119,6 +149,7 @@ platform::os_error start_limited(const platform::process_request& request,
   std::vector<limit_setting> settings;
   if (!prepare(limits, settings))
     return EINVAL;
+  const signal_setting child_signals = prepare_signals(signals);
 
   // The child writes its errno here when it fails before or at its exec; the pipe closes
   // itself at a successful exec, so the parent then reads the end of data.
@@ -127,7 +158,7 @@ platform::os_error start_limited(const platform::process_request& request,
     return static_cast<platform::os_error>(errno);
   const pid_t pid = ::fork();
   if (pid == 0)
-    become_child(request, argv.data(), settings.data(), settings.size(), report[1]);
+    become_child(request, argv.data(), settings.data(), settings.size(), child_signals, report[1]);
   const int fork_error = errno;
   ::close(report[1]);
   if (pid < 0) {

@@ -13,7 +13,7 @@ bool process_limits_supported() { return false; }
 bool limit_this_process(const process_limits&) { return false; }
 
 platform::os_error start_limited(const platform::process_request&, const process_limits&,
-                                 platform::process_info&) {
+                                 platform::process_info&, const signal_setup&) {
   return ERROR_NOT_SUPPORTED;
 }
 

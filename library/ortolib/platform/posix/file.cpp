@@ -44,12 +44,12 @@ bool is_retryable(int error) { return error == EINTR || error == EAGAIN || error
 }  // namespace
 
 handle file_open(const char* path, file_access access) {
-  // No O_CLOEXEC: handles are inheritable by children, as on Windows.
-  int flags = O_RDONLY;
+  // Close-on-exec from the start: no child inherits a file the library opened for itself.
+  int flags = O_RDONLY | O_CLOEXEC;
   if (access == file_access::write_truncate)
-    flags = O_WRONLY | O_CREAT | O_TRUNC;
+    flags = O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC;
   else if (access == file_access::write_append)
-    flags = O_WRONLY | O_CREAT;  // the caller moves to the end itself
+    flags = O_WRONLY | O_CREAT | O_CLOEXEC;  // the caller moves to the end itself
   int fd;
   do {
     fd = ::open(path, flags, 0666);

@@ -1,12 +1,19 @@
-// POSIX backend: file identity by device and inode, and the C runtime's errno, which is the
+// POSIX backend: C streams no child inherits, file identity by device and inode, and the C runtime's errno, which is the
 // OS's own error number here.
 #include "ortolib/platform/files.h"
 
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <string>
 
 namespace pt {
+
+std::FILE* c_file_open(const char* path, const char* mode) {
+  // Opened close-on-exec ("e", a mode flag of the C library).
+  const std::string kept_out = std::string(mode) + "e";
+  return std::fopen(path, kept_out.c_str());
+}
 
 bool same_file(const char* first, const char* second) {
   struct stat a;

@@ -1,4 +1,6 @@
-// POSIX backend: anonymous pipes whose ends children inherit, as CreatePipe's do on Windows.
+// POSIX backend: anonymous pipes, close-on-exec from the moment they exist, so that no child
+// holds an end it was not given (process_start places the ends a child is given).
+#include <fcntl.h>
 #include <unistd.h>
 
 #include "ortolib/platform/posix/error.h"
@@ -8,7 +10,7 @@ namespace pt::platform {
 
 bool pipe_create(handle& read_end, handle& write_end) {
   int ends[2];
-  if (::pipe(ends) != 0) {  // no close-on-exec: both ends are inheritable
+  if (::pipe2(ends, O_CLOEXEC) != 0) {
     posix::error_capture();
     return false;
   }

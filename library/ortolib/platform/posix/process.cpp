@@ -1,12 +1,11 @@
-// POSIX backend: starting a child with posix_spawn the way CreateProcessA starts one (the
-// arguments split by the C-runtime rules, no path search, chosen standard handles) and reading
-// its end as a Windows exit code.
+// POSIX backend: starting a child the way CreateProcessA starts one (the arguments split by the
+// C-runtime rules, no path search, chosen standard handles) with vfork and execve, so that the
+// child runs under the signal settings the process was started with; and reading its end as a
+// Windows exit code.
 #include <fcntl.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <csignal>
@@ -15,6 +14,7 @@
 
 #include "ortolib/platform/command_line.h"
 #include "ortolib/platform/posix/error.h"
+#include "ortolib/platform/posix/signals.h"
 #include "ortolib/platform/private/error.h"
 #include "ortolib/platform/private/process.h"
 
@@ -26,81 +26,133 @@ namespace {
 using posix::error_capture;
 using posix::error_record;
 
-// The child's standard descriptors as file actions. A source that is itself 0-2 but not its
-// own target is first copied above 2 (close-on-exec in the parent), or an earlier dup2 in the
-// child could overwrite it before it is used. Owns those copies until destroyed.
-//
-// A source above 2 is closed in the child once it is placed: a Windows child receives the very
-// handle as its standard handle, not a second one, so when it closes its standard output the
-// pipe's reader sees the end of data even while the child runs on.
-class child_descriptors {
- public:
-  child_descriptors() { ::posix_spawn_file_actions_init(&actions_); }
-  ~child_descriptors() {
-    ::posix_spawn_file_actions_destroy(&actions_);
-    for (int fd : moved_)
-      ::close(fd);
-  }
-  child_descriptors(const child_descriptors&) = delete;
-  child_descriptors& operator=(const child_descriptors&) = delete;
+// The descriptor behind a standard handle, or -1: the child has none there.
+int descriptor(handle h) { return h < 0 || h > INT_MAX ? -1 : static_cast<int>(h); }
 
-  // Returns the error number of a failure, 0 on success.
-  int place(handle source, int target) {
-    if (source < 0 || source > INT_MAX)  // not a descriptor: the child has none there
-      return ::posix_spawn_file_actions_addclose(&actions_, target);
-    int fd = static_cast<int>(source);
-    if (fd <= STDERR_FILENO && fd != target) {
-      fd = ::fcntl(fd, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
-      if (fd < 0)
-        return errno;
-      moved_.push_back(fd);
-    } else if (fd > STDERR_FILENO &&
-               std::find(sources_.begin(), sources_.end(), fd) == sources_.end()) {
-      sources_.push_back(fd);
+// Everything the child does between vfork and execve, prepared by the parent: the child shares
+// the parent's memory and may only make async-signal-safe calls, so it allocates nothing.
+struct child_plan {
+  const char* path = nullptr;
+  char* const* argv = nullptr;
+  char* const* envp = nullptr;
+  int sources[3] = {-1, -1, -1};  // the descriptors that become 0, 1 and 2; -1: closed
+  bool inherit_handles = true;
+  int report = -1;  // close-on-exec pipe: an exec that fails writes its errno here
+  const posix::startup_signals* signals = nullptr;
+};
+
+[[noreturn]] void report_failure(int report) {
+  const int error = errno;
+  // Four bytes into an empty pipe are written whole or not at all; nothing is left to do then.
+  (void)!::write(report, &error, sizeof error);
+  ::_exit(127);
+}
+
+// The child's standard descriptors. Every source that is itself 0-2 is first copied above 2
+// (close-on-exec), so that no dup2 overwrites a source still to be placed; dup2 then gives each
+// target without close-on-exec, also a source that was its own target.
+void place_standard_descriptors(const child_plan& plan) {
+  int copies[3];
+  for (int target = 0; target < 3; ++target) {
+    copies[target] = plan.sources[target];
+    if (copies[target] >= 0 && copies[target] <= STDERR_FILENO) {
+      copies[target] = ::fcntl(copies[target], F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
+      if (copies[target] < 0)
+        report_failure(plan.report);
     }
-    // dup2 onto itself clears close-on-exec, so a source that is its own target is kept too.
-    return ::posix_spawn_file_actions_adddup2(&actions_, fd, target);
   }
-
-  // After every place: the sources' own numbers.
-  int close_sources() {
-    for (int fd : sources_)
-      if (int error = ::posix_spawn_file_actions_addclose(&actions_, fd))
-        return error;
-    return 0;
+  for (int target = 0; target < 3; ++target) {
+    if (copies[target] < 0)
+      ::close(target);
+    else if (::dup2(copies[target], target) < 0)
+      report_failure(plan.report);
   }
+  // A source above 2 goes from its own number: a Windows child receives the very handle as its
+  // standard handle, not a second one, so when it closes its standard output the pipe's reader
+  // sees the end of data even while the child runs on. (The library's own are close-on-exec.)
+  for (int source : plan.sources)
+    if (source > STDERR_FILENO)
+      ::close(source);
+}
 
-  int close_the_rest() { return ::posix_spawn_file_actions_addclosefrom_np(&actions_, 3); }
+// Without inherit_handles the child keeps nothing above 2: everything there is marked
+// close-on-exec, the report pipe included, which is already.
+void keep_only_standard_descriptors(const child_plan& plan) {
+  if (::close_range(STDERR_FILENO + 1, ~0U, CLOSE_RANGE_CLOEXEC) == 0)
+    return;
+  const long open_max = ::sysconf(_SC_OPEN_MAX);  // kernels before 5.11
+  for (long fd = STDERR_FILENO + 1; fd < open_max && fd <= INT_MAX; ++fd)
+    if (fd != plan.report)
+      ::close(static_cast<int>(fd));
+}
 
-  const posix_spawn_file_actions_t* actions() const { return &actions_; }
-
- private:
-  posix_spawn_file_actions_t actions_;
-  std::vector<int> moved_;
-  std::vector<int> sources_;
-};
-
-// Every signal back to its default disposition (the parent ignores SIGPIPE) and none blocked.
-class child_signals {
- public:
-  child_signals() {
-    ::posix_spawnattr_init(&attributes_);
-    sigset_t all, none;
-    sigfillset(&all);
-    sigemptyset(&none);
-    ::posix_spawnattr_setsigdefault(&attributes_, &all);
-    ::posix_spawnattr_setsigmask(&attributes_, &none);
-    ::posix_spawnattr_setflags(&attributes_, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+// The child's signals: what the process changed for itself (SIGPIPE, SIGXFSZ, SIGCHLD) as it
+// found them at start-up, every handler of the parent back to the default (exec would do that
+// too, but a handler must not run in the child before it, on the parent's memory), every
+// ignored signal still ignored, and the mask the process was started with.
+void restore_signals(const child_plan& plan) {
+  const posix::startup_signals& found = *plan.signals;
+  for (int signal_number = 1; signal_number < NSIG; ++signal_number) {
+    if (signal_number == SIGKILL || signal_number == SIGSTOP)
+      continue;
+    struct sigaction current {};
+    if (::sigaction(signal_number, nullptr, &current) != 0)
+      continue;  // a number the C library keeps for itself
+    void (*wanted)(int) = current.sa_handler == SIG_IGN ? SIG_IGN : SIG_DFL;
+    if (signal_number == SIGPIPE)
+      wanted = found.pipe_ignored ? SIG_IGN : SIG_DFL;
+    else if (signal_number == SIGXFSZ)
+      wanted = found.file_size_ignored ? SIG_IGN : SIG_DFL;
+    else if (signal_number == SIGCHLD)
+      wanted = found.child_ignored ? SIG_IGN : SIG_DFL;
+    if (current.sa_handler == wanted)
+      continue;
+    struct sigaction action {};
+    action.sa_handler = wanted;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(signal_number, &action, nullptr);
   }
-  ~child_signals() { ::posix_spawnattr_destroy(&attributes_); }
-  child_signals(const child_signals&) = delete;
-  child_signals& operator=(const child_signals&) = delete;
+  ::pthread_sigmask(SIG_SETMASK, &found.mask, nullptr);
+}
 
-  const posix_spawnattr_t* attributes() const { return &attributes_; }
+[[noreturn]] void become_child(const child_plan& plan) {
+  place_standard_descriptors(plan);
+  if (!plan.inherit_handles)
+    keep_only_standard_descriptors(plan);
+  restore_signals(plan);
+  ::execve(plan.path, plan.argv, plan.envp);
+  report_failure(plan.report);
+}
 
- private:
-  posix_spawnattr_t attributes_;
-};
+// vfork, as the C library's posix_spawn starts a child itself: the parent waits, sharing its
+// memory, until the child has called execve or ended, so a start costs no copy of the parent's
+// pages however large it is. The child makes only async-signal-safe calls on a plan made
+// beforehand, and every signal is blocked meanwhile: no handler of the parent may run in the
+// child before restore_signals. (posix_spawn itself cannot set a signal to be ignored.)
+pid_t start_child(const child_plan& plan) {
+  sigset_t all, previous;
+  sigfillset(&all);
+  ::pthread_sigmask(SIG_SETMASK, &all, &previous);
+  // NOLINTNEXTLINE(clang-analyzer-security.insecureAPI.vfork): see above
+  const pid_t pid = ::vfork();
+  if (pid == 0)
+    become_child(plan);  // NOLINT(clang-analyzer-unix.Vfork): places descriptors and execs
+  const int error = errno;
+  ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+  errno = error;
+  return pid;
+}
+
+// The error that the child reported before its exec, or 0 when the exec took place (the pipe
+// closed without a word).
+int child_exec_error(int report) {
+  int error = 0;
+  ssize_t got;
+  do {
+    got = ::read(report, &error, sizeof error);
+  } while (got < 0 && errno == EINTR);
+  return got == static_cast<ssize_t>(sizeof error) ? error : 0;
+}
 
 // The Windows exception code that stands for the end of a process by a signal.
 std::uint32_t signal_exit_code(int signal_number) {
@@ -115,10 +167,20 @@ std::uint32_t signal_exit_code(int signal_number) {
   }
 }
 
+bool wait_for(pid_t pid, int& status) {
+  while (::waitpid(pid, &status, 0) < 0) {
+    if (errno != EINTR)
+      return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 // A parent sees only the low 8 bits of the status a process passes to exit.
 const std::uint32_t exit_status_mask = 0xFF;
+
+const os_error command_line_too_long = E2BIG;
 
 const lead_bytes& ansi_lead_bytes() {
   static const lead_bytes none;
@@ -140,23 +202,53 @@ bool process_start(const process_request& request, process_info& started) {
     argv.push_back(argument.data());
   argv.push_back(nullptr);
 
-  child_descriptors descriptors;
-  int error = descriptors.place(request.std_input, STDIN_FILENO);
-  if (error == 0)
-    error = descriptors.place(request.std_output, STDOUT_FILENO);
-  if (error == 0)
-    error = descriptors.place(request.std_error, STDERR_FILENO);
-  if (error == 0)
-    error = request.inherit_handles ? descriptors.close_sources() : descriptors.close_the_rest();
-  child_signals signals;
-  pid_t pid = 0;
-  // posix_spawn, never posix_spawnp: the path is used as given. glibc reports a failed exec
-  // (a directory: EACCES, a missing file: ENOENT) as its result, like a failed CreateProcessA.
-  if (error == 0)
-    error = ::posix_spawn(&pid, argv.front(), descriptors.actions(), signals.attributes(),
-                          argv.data(), environ);
-  if (error != 0) {
-    error_record(static_cast<os_error>(error));
+  int report[2];
+  if (::pipe2(report, O_CLOEXEC) != 0) {
+    error_capture();
+    return false;
+  }
+  // Clear of 0-2, where the child's standard descriptors go (a parent may have one closed).
+  for (int& end : report) {
+    if (end <= STDERR_FILENO) {
+      const int moved = ::fcntl(end, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
+      ::close(end);
+      end = moved;
+    }
+  }
+  if (report[0] < 0 || report[1] < 0) {
+    error_capture();
+    for (int end : report)
+      if (end >= 0)
+        ::close(end);
+    return false;
+  }
+
+  child_plan plan;
+  plan.path = argv.front();  // used as given: execve searches no PATH
+  plan.argv = argv.data();
+  plan.envp = environ;
+  plan.sources[0] = descriptor(request.std_input);
+  plan.sources[1] = descriptor(request.std_output);
+  plan.sources[2] = descriptor(request.std_error);
+  plan.inherit_handles = request.inherit_handles;
+  plan.report = report[1];
+  plan.signals = &posix::signals_at_startup();
+  const pid_t pid = start_child(plan);
+  if (pid < 0)
+    error_capture();
+  ::close(report[1]);
+  if (pid < 0) {
+    ::close(report[0]);
+    return false;
+  }
+  // A failed exec (a directory: EACCES, a missing file: ENOENT, a command line too long:
+  // E2BIG) is a failed start, as with CreateProcessA; the child it left is reaped here.
+  const int exec_error = child_exec_error(report[0]);
+  ::close(report[0]);
+  if (exec_error != 0) {
+    int status = 0;
+    wait_for(pid, status);
+    error_record(static_cast<os_error>(exec_error));
     return false;
   }
   started.process = pid;
@@ -172,11 +264,9 @@ bool process_wait(handle process, std::uint32_t& exit_code) {
     return false;
   }
   int status = 0;
-  while (::waitpid(static_cast<pid_t>(process), &status, 0) < 0) {
-    if (errno != EINTR) {
-      error_capture();
-      return false;
-    }
+  if (!wait_for(static_cast<pid_t>(process), status)) {
+    error_capture();
+    return false;
   }
   if (WIFSIGNALED(status))
     exit_code = signal_exit_code(WTERMSIG(status));

@@ -1,4 +1,5 @@
-// POSIX backend: inheritable duplicates of the standard descriptors, kept clear of 0, 1 and 2.
+// POSIX backend: duplicates of the standard descriptors for the library's own use, kept clear of
+// 0, 1 and 2 and out of children (close-on-exec).
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -31,8 +32,9 @@ handle std_handle_duplicate(std_handle_id which) {
   int fd = which == std_handle_id::input    ? STDIN_FILENO
            : which == std_handle_id::output ? STDOUT_FILENO
                                             : STDERR_FILENO;
-  // F_DUPFD without close-on-exec: the lowest free number from 3 up, inheritable.
-  int duplicate = ::fcntl(fd, F_DUPFD, 3);
+  // The lowest free number from 3 up, close-on-exec: a child given a standard stream gets it
+  // as its own 0, 1 or 2 (process_start), never this copy as well.
+  int duplicate = ::fcntl(fd, F_DUPFD_CLOEXEC, 3);
   if (duplicate >= 0)
     return duplicate;
   posix::error_capture();

@@ -14,8 +14,9 @@ enum class file_access {
   write_append,    // created if missing, kept otherwise, for writing
 };
 
-// Opens a file. The handle is inheritable by child processes; other processes may read and
-// write the file while it is open (but not delete it, where the OS can refuse that).
+// Opens a file. No child process inherits the handle (close-on-exec on POSIX, not inheritable
+// on Windows); other processes may read and write the file while it is open (but not delete
+// it, where the OS can refuse that).
 // Returns no_handle on failure.
 handle file_open(const char* path, file_access access);
 

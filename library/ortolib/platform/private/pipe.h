@@ -5,7 +5,8 @@
 
 namespace pt::platform {
 
-// Creates an anonymous blocking pipe whose two ends are inheritable. False on failure.
+// Creates an anonymous blocking pipe. No child process inherits its ends, except the one it is
+// given as a standard handle (process_start). False on failure.
 bool pipe_create(handle& read_end, handle& write_end);
 
 }  // namespace pt::platform

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "ortolib/platform/command_line.h"
+#include "ortolib/platform/private/error.h"
 #include "ortolib/platform/types.h"
 
 namespace pt::platform {
@@ -16,7 +17,11 @@ struct process_request {
   // What follows the program name on the child's command line: each argument as a token of
   // the C-runtime rules (quote_argument, command_line.h), each preceded by a blank. "" for none.
   const char* arguments = "";
-  bool inherit_handles = true;   // pass every inheritable handle on to the child
+  // Also pass on what the process holds inheritable that the library did not open: what it
+  // inherited itself (POSIX: descriptors without close-on-exec, such as a make jobserver's;
+  // Windows: inheritable handles). The library's own handles never reach a child, except
+  // those it is given as standard handles. False: the three standard handles alone.
+  bool inherit_handles = true;
   handle std_input = no_handle;  // the child's standard handles
   handle std_output = no_handle;
   handle std_error = no_handle;
@@ -32,8 +37,11 @@ struct process_info {
 // followed by arguments. POSIX: argv[0] is the application path as it stands and the rest of
 // argv is arguments split by the same C-runtime rules (command_line_split_arguments), so the
 // child receives what a Windows child's runtime would give it; a standard handle that is not a
-// descriptor leaves that descriptor closed in the child; with inherit_handles false the child
-// inherits nothing but its three standard handles.
+// descriptor leaves that descriptor closed in the child. What else the child holds is
+// inherit_handles' choice (above); concurrent starts on several threads never pass each other
+// their handles. POSIX also gives the child the signal settings the process was started with:
+// its mask, and SIGPIPE, SIGXFSZ and SIGCHLD as it found them (process_startup changes them
+// for itself); other signals ignored stay ignored, handled ones are back at their default.
 // A failure to start, exec failures included, returns false with last_error() set; so does a
 // request without an application (ENOENT, ERROR_FILE_NOT_FOUND). A command line longer than
 // the OS takes is such a failure (Windows: 32767 characters with the NUL,
@@ -48,6 +56,10 @@ struct process_info {
 // missing DLL or a missing disk: it ends with its exception code instead); the calling
 // process's own error mode is changed only for the span of the start.
 bool process_start(const process_request& request, process_info& started);
+
+// The error of a start refused for a command line too long: E2BIG on POSIX,
+// ERROR_FILENAME_EXCED_RANGE (206) on Windows.
+extern const os_error command_line_too_long;
 
 // The lead bytes of the ANSI code page, in which a Windows child reads its command line
 // (IsDBCSLeadByteEx with CP_ACP, read once); none on POSIX, where arguments are bytes.

@@ -6,7 +6,8 @@
 
 namespace pt::platform {
 
-// Returns an inheritable duplicate of the process's standard handle, or unusable_handle when
+// Returns a duplicate of the process's standard handle that no child inherits (a child given
+// it as a standard handle gets it there alone, process_start), or unusable_handle when
 // there is none or it cannot be duplicated. On POSIX the duplicate is never 0, 1 or 2, and a
 // closed standard descriptor is reopened on /dev/null, so that no file or pipe opened later
 // can take its number (and a child or a stray write to it would hit the wrong file).

@@ -23,15 +23,16 @@ HANDLE os(handle h) { return reinterpret_cast<HANDLE>(h); }
 }  // namespace
 
 handle file_open(const char* path, file_access access) {
-  // Inheritable, no descriptor; others may read and write the file meanwhile, not delete it.
-  SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+  // Not inheritable: no child gets a file the library opened for itself. Others may read and
+  // write the file meanwhile, not delete it.
+  SECURITY_ATTRIBUTES own{sizeof(SECURITY_ATTRIBUTES), nullptr, FALSE};
   const DWORD sharing = FILE_SHARE_READ | FILE_SHARE_WRITE;
   HANDLE opened;
   if (access == file_access::read)
-    opened = CreateFileA(path, GENERIC_READ, sharing, &inheritable, OPEN_EXISTING,
+    opened = CreateFileA(path, GENERIC_READ, sharing, &own, OPEN_EXISTING,
                          FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
   else  // an appending caller moves to the end itself
-    opened = CreateFileA(path, GENERIC_WRITE, sharing, &inheritable,
+    opened = CreateFileA(path, GENERIC_WRITE, sharing, &own,
                          access == file_access::write_append ? OPEN_ALWAYS : CREATE_ALWAYS, 0,
                          nullptr);
   if (opened == INVALID_HANDLE_VALUE) {

@@ -1,4 +1,4 @@
-// Windows backend: file identity by volume serial number and file index, and the system error
+// Windows backend: C streams no child inherits, file identity by volume serial number and file index, and the system error
 // code that the C runtime keeps beside errno.
 #include "ortolib/platform/files.h"
 
@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <string>
 
 #include "ortolib/platform/win32/wide_path.h"
 
@@ -28,6 +29,12 @@ bool identify(const char* path, BY_HANDLE_FILE_INFORMATION& identity) {
 }
 
 }  // namespace
+
+std::FILE* c_file_open(const char* path, const char* mode) {
+  // Opened not inheritable ("N", a mode flag of the C library).
+  const std::string kept_out = std::string(mode) + "N";
+  return std::fopen(path, kept_out.c_str());
+}
 
 bool same_file(const char* first, const char* second) {
   BY_HANDLE_FILE_INFORMATION a;

@@ -1,4 +1,5 @@
-// Windows backend: anonymous pipes whose two ends children inherit.
+// Windows backend: anonymous pipes whose ends no child inherits unless given one as a standard
+// handle (process_start passes a duplicate).
 #include <windows.h>
 
 #include "ortolib/platform/private/pipe.h"
@@ -7,9 +8,9 @@
 namespace pt::platform {
 
 bool pipe_create(handle& read_end, handle& write_end) {
-  SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+  SECURITY_ATTRIBUTES own{sizeof(SECURITY_ATTRIBUTES), nullptr, FALSE};
   HANDLE reader = nullptr, writer = nullptr;
-  if (!CreatePipe(&reader, &writer, &inheritable, 0)) {  // 0: the system's default size
+  if (!CreatePipe(&reader, &writer, &own, 0)) {  // 0: the system's default size
     win32::error_capture();
     return false;
   }

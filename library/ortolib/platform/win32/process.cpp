@@ -1,13 +1,17 @@
 // Windows backend: starting a child with CreateProcessA, hidden, with the given standard
-// handles and the error mode of an unattended run, a batch file with its arguments quoted for
-// cmd.exe, and reading its exit code.
+// handles and the error mode of an unattended run, passing it no handle the library opened for
+// itself, a batch file with its arguments quoted for cmd.exe; and reading its exit code.
 #include <windows.h>
 
+#include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "ortolib/platform/command_line.h"
 #include "ortolib/platform/private/process.h"
+#include "ortolib/platform/win32/command_line_limit.h"
 #include "ortolib/platform/win32/error.h"
 
 namespace pt::platform {
@@ -15,9 +19,122 @@ namespace {
 
 HANDLE os(handle h) { return reinterpret_cast<HANDLE>(h); }
 
-// The most a command line may hold, its terminating NUL included, in UTF-16 characters; each
-// byte of an ANSI line becomes at least one of them.
-constexpr std::size_t command_line_limit = 32767;
+// Null is no handle, and INVALID_HANDLE_VALUE, as a handle, the current process.
+bool is_real(HANDLE h) { return h != nullptr && h != INVALID_HANDLE_VALUE; }
+
+// The library's handles are not inheritable, so the child's standard handles are given to it
+// as inheritable duplicates made for the one start and closed after it. A handle given twice
+// (standard output and error, usually) has one duplicate.
+class inheritable_copies {
+ public:
+  inheritable_copies() = default;
+  inheritable_copies(const inheritable_copies&) = delete;
+  inheritable_copies& operator=(const inheritable_copies&) = delete;
+  ~inheritable_copies() {
+    for (const auto& [source, copy] : copies_)
+      CloseHandle(copy);
+  }
+
+  // The duplicate of source; what is no handle, or cannot be duplicated, goes on as it is
+  // (the child then has no usable handle there).
+  HANDLE of(HANDLE source) {
+    if (!is_real(source))
+      return source;
+    for (const auto& [known, copy] : copies_)
+      if (known == source)
+        return copy;
+    HANDLE copy = nullptr;
+    const HANDLE self = GetCurrentProcess();
+    if (!DuplicateHandle(self, source, self, &copy, 0, TRUE, DUPLICATE_SAME_ACCESS))
+      return source;
+    copies_.emplace_back(source, copy);
+    return copy;
+  }
+
+  std::vector<HANDLE> handles() const {
+    std::vector<HANDLE> list;
+    for (const auto& [source, copy] : copies_)
+      list.push_back(copy);
+    return list;
+  }
+
+ private:
+  std::vector<std::pair<HANDLE, HANDLE>> copies_;
+};
+
+// An attribute list that limits what a child inherits to the handles named in it.
+class handle_list_attribute {
+ public:
+  explicit handle_list_attribute(std::vector<HANDLE> handles) : handles_(std::move(handles)) {
+    SIZE_T size = 0;
+    InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
+    storage_.resize(size);
+    auto* list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(storage_.data());
+    if (!InitializeProcThreadAttributeList(list, 1, 0, &size))
+      return;
+    list_ = list;
+    if (!UpdateProcThreadAttribute(list_, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, handles_.data(),
+                                   handles_.size() * sizeof(HANDLE), nullptr, nullptr)) {
+      DeleteProcThreadAttributeList(list_);
+      list_ = nullptr;
+    }
+  }
+  handle_list_attribute(const handle_list_attribute&) = delete;
+  handle_list_attribute& operator=(const handle_list_attribute&) = delete;
+  ~handle_list_attribute() {
+    if (list_ != nullptr)
+      DeleteProcThreadAttributeList(list_);
+  }
+
+  // Null when the list could not be made.
+  LPPROC_THREAD_ATTRIBUTE_LIST list() const { return list_; }
+
+ private:
+  std::vector<HANDLE> handles_;  // the list points into it
+  std::vector<unsigned char> storage_;
+  LPPROC_THREAD_ATTRIBUTE_LIST list_ = nullptr;
+};
+
+// The process's own standard handles are the counterpart of the descriptors 0-2 that a POSIX
+// child's own replace: a process that inherited them holds them inheritable, and they would
+// reach the child as extra copies of the process's input and output (a caller reading the
+// process's output would wait for the child too). Kept out for one start; the child gets the
+// standard handles it is given.
+class standard_handles_kept_out {
+ public:
+  standard_handles_kept_out() {
+    for (DWORD which : {STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE}) {
+      const HANDLE standard = GetStdHandle(which);
+      DWORD flags = 0;
+      if (is_real(standard) && GetHandleInformation(standard, &flags) &&
+          (flags & HANDLE_FLAG_INHERIT) != 0 &&
+          SetHandleInformation(standard, HANDLE_FLAG_INHERIT, 0))
+        kept_out_.push_back(standard);
+    }
+  }
+  ~standard_handles_kept_out() {
+    for (HANDLE standard : kept_out_)
+      SetHandleInformation(standard, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
+  }
+  standard_handles_kept_out(const standard_handles_kept_out&) = delete;
+  standard_handles_kept_out& operator=(const standard_handles_kept_out&) = delete;
+
+ private:
+  std::vector<HANDLE> kept_out_;
+};
+
+// Starts run one at a time: while one start's duplicates exist, another start that passes on
+// every inheritable handle would give them to its child as well (and would find the standard
+// handles kept out).
+SRWLOCK start_lock = SRWLOCK_INIT;
+
+class start_lock_guard {
+ public:
+  start_lock_guard() { AcquireSRWLockExclusive(&start_lock); }
+  ~start_lock_guard() { ReleaseSRWLockExclusive(&start_lock); }
+  start_lock_guard(const start_lock_guard&) = delete;
+  start_lock_guard& operator=(const start_lock_guard&) = delete;
+};
 
 // True for a file that CreateProcess hands to cmd.exe: a name ending in .bat or .cmd in any
 // case, also with trailing dots and spaces, which Windows drops from a path (a \\?\ path keeps
@@ -101,6 +218,8 @@ const lead_bytes& ansi_lead_bytes() {
 // A parent reads all 32 bits of a status with GetExitCodeProcess.
 const std::uint32_t exit_status_mask = 0xFFFFFFFF;
 
+const os_error command_line_too_long = ERROR_FILENAME_EXCED_RANGE;
+
 bool process_start(const process_request& request, process_info& started) {
   if (request.application == nullptr) {
     win32::error_record(ERROR_FILE_NOT_FOUND);
@@ -110,20 +229,45 @@ bool process_start(const process_request& request, process_info& started) {
   std::string command_line;
   if (!build_command_line(request, command_line))
     return false;
-  STARTUPINFOA startup;
+
+  start_lock_guard one_at_a_time;
+  inheritable_copies copies;
+  standard_handles_kept_out kept_out;
+  STARTUPINFOEXA startup;
   ZeroMemory(&startup, sizeof startup);
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
-  startup.wShowWindow = SW_HIDE;
-  startup.hStdInput = os(request.std_input);
-  startup.hStdOutput = os(request.std_output);
-  startup.hStdError = os(request.std_error);
+  startup.StartupInfo.cb = sizeof startup.StartupInfo;
+  startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
+  startup.StartupInfo.wShowWindow = SW_HIDE;
+  startup.StartupInfo.hStdInput = copies.of(os(request.std_input));
+  startup.StartupInfo.hStdOutput = copies.of(os(request.std_output));
+  startup.StartupInfo.hStdError = copies.of(os(request.std_error));
+
+  // Without inherit_handles the child gets its standard handles alone: a list names them.
+  // With it, every inheritable handle: the duplicates, and what the process inherited itself.
+  BOOL inherit = TRUE;
+  DWORD flags = 0;
+  std::optional<handle_list_attribute> only_standard;
+  if (!request.inherit_handles) {
+    std::vector<HANDLE> standard = copies.handles();
+    if (standard.empty()) {
+      inherit = FALSE;
+    } else {
+      only_standard.emplace(std::move(standard));
+      if (only_standard->list() == nullptr) {
+        win32::error_capture();
+        return false;
+      }
+      startup.StartupInfo.cb = sizeof startup;
+      startup.lpAttributeList = only_standard->list();
+      flags |= EXTENDED_STARTUPINFO_PRESENT;
+    }
+  }
+
   PROCESS_INFORMATION info;
   ZeroMemory(&info, sizeof info);
   const unattended_error_mode unattended;
-  if (!CreateProcessA(request.application, command_line.data(), nullptr, nullptr,
-                      request.inherit_handles ? TRUE : FALSE, 0, nullptr, nullptr, &startup,
-                      &info)) {
+  if (!CreateProcessA(request.application, command_line.data(), nullptr, nullptr, inherit, flags,
+                      nullptr, nullptr, &startup.StartupInfo, &info)) {
     win32::error_capture();
     // Windows refuses a directory with ERROR_ACCESS_DENIED; wine says ERROR_INVALID_HANDLE.
     DWORD attributes = GetFileAttributesA(request.application);

@@ -1,4 +1,5 @@
-// Windows backend: inheritable duplicates of the process's standard handles.
+// Windows backend: duplicates of the process's standard handles for the library's own use, not
+// inheritable (a child given one gets its own duplicate, process_start).
 #include <windows.h>
 
 #include "ortolib/platform/private/std_handles.h"
@@ -21,7 +22,7 @@ handle std_handle_duplicate(std_handle_id which) {
     return unusable_handle;
   }
   HANDLE duplicate = nullptr;
-  if (!DuplicateHandle(GetCurrentProcess(), standard, GetCurrentProcess(), &duplicate, 0, TRUE,
+  if (!DuplicateHandle(GetCurrentProcess(), standard, GetCurrentProcess(), &duplicate, 0, FALSE,
                        DUPLICATE_SAME_ACCESS)) {
     win32::error_capture();
     return unusable_handle;
