@@ -143,7 +143,10 @@ run_wine_preset() {
   echo "== $preset: start wine"
   start_wine "$prefix"
   echo "== $preset: test under wine"
-  ctest --preset "$preset" -j "$jobs" || status=$?
+  # Wine now and then fails to start a program at all (no output, a few hundredths of a second,
+  # seen once in several hundred starts on a loaded machine): a failed entry runs once more, and
+  # one that fails twice fails the stage. The log shows both runs of such an entry.
+  ctest --preset "$preset" -j "$jobs" --repeat until-pass:2 || status=$?
   check_test_entries "$preset" || status=1
   stop_wine "$prefix"
   return $status
