@@ -11,23 +11,27 @@ package_fail() {
 }
 
 # What the installed cmdwrap at $1 must do before any child is involved: fewer than two
-# arguments, and an argument file that cannot be read, end with -1 (255 here) at once, write
-# nothing to either standard stream and create no file. $2 is a scratch folder; a runner
-# (such as cmake/wine-run with its prefix) may follow as further arguments.
+# arguments end with -1 (255 here) and the usage line, an argument file that cannot be read
+# with -1 and its Error: line, at once and with no file created. $2 is a scratch folder; a
+# runner (such as cmake/wine-run with its prefix) may follow as further arguments.
 check_installed_cmdwrap() {
-  local program=$1 work=$2 status
+  local program=$1 work=$2 status expected
   shift 2
   local run=("$@" "$program")
+  local usage="Usage: cmdwrap <executable> <argument-file>"
+  local unreadable="Error: Couldn't read '$work/missing.args' error [0-9]+"
   mkdir -p "$work"
   for arguments in "" "/bin/sh" "/bin/sh|$work/missing.args"; do
     local args=()
     [ -z "$arguments" ] || IFS='|' read -r -a args <<<"$arguments"
+    expected=$usage
+    [ ${#args[@]} -lt 2 ] || expected=$unreadable
     status=0
     "${run[@]}" "${args[@]}" >"$work/streams" 2>&1 </dev/null || status=$?
     [ "$status" -eq 255 ] ||
       package_fail "$program ${args[*]}: exit status $status, not 255"
-    [ ! -s "$work/streams" ] ||
-      package_fail "$program ${args[*]}: wrote $(head -c 200 "$work/streams")"
+    [ "$(wc -l <"$work/streams")" -eq 1 ] && tr -d '\r' <"$work/streams" | grep -qxE "$expected" ||
+      package_fail "$program ${args[*]}: wrote $(head -c 200 "$work/streams"), not $expected"
   done
   [ ! -e "$work/missing.args" ] || package_fail "$program created the missing argument file"
 }
