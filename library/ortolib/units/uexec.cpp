@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "ortolib/core/exception.h"
+#include "ortolib/core/memory.h"
 #include "ortolib/core/number_text.h"
 #include "ortolib/platform/command_line.h"
 #include "ortolib/platform/private/error.h"
@@ -14,6 +15,7 @@
 #include "ortolib/streams/infile.h"
 #include "ortolib/streams/local_pipe.h"
 #include "ortolib/streams/outfile.h"
+#include "ortolib/streams/outmemory.h"
 
 namespace pt {
 namespace {
@@ -90,6 +92,24 @@ class thread_handle_holder {
     platform::process_close(value);
     value = platform::no_handle;
   }
+};
+
+// The copy loop's one buffer (copy_chunk_size bytes), allocated when it is first needed:
+// output collected in memory needs none.
+class copy_buffer {
+ public:
+  copy_buffer() = default;
+  copy_buffer(const copy_buffer&) = delete;
+  copy_buffer& operator=(const copy_buffer&) = delete;
+  ~copy_buffer() { mem_free(bytes); }
+  char* get() {
+    if (bytes == nullptr)
+      bytes = static_cast<char*>(mem_alloc(uexec::copy_chunk_size));
+    return bytes;
+  }
+
+ private:
+  char* bytes = nullptr;
 };
 
 // True for a pipe end made by make_local_pipe: a file stream of that direction (a log file
@@ -177,24 +197,32 @@ void uexec::work() {
   if (close_input)
     input_stream->close_stream();
 
-  char chunk[copy_chunk_size];
+  // Output collected in memory is read straight into its text; any other copy goes through
+  // one buffer, taken at its first use and kept for the rest of the loop.
+  auto* memory = dynamic_cast<outmemory*>(streams.saved_output);
+  copy_buffer buffer;
   while ((streams.feeder != nullptr || streams.collector != nullptr) && !background) {
     if (streams.feeder != nullptr) {
-      std::int32_t got = streams.saved_input->read_block(chunk, copy_chunk_size);
+      std::int32_t got = streams.saved_input->read_block(buffer.get(), copy_chunk_size);
       if (got < 1) {
         drop(streams.feeder);
       } else {
-        streams.feeder->write_block(chunk, got);
+        streams.feeder->write_block(buffer.get(), got);
         if (streams.saved_input->at_end())
           drop(streams.feeder);
       }
     }
     if (streams.collector != nullptr) {
-      std::int32_t got = streams.collector->read_block(chunk, copy_chunk_size);
+      std::int32_t got = 0;
+      if (memory != nullptr) {
+        got = memory->read_from(*streams.collector, copy_chunk_size);
+      } else {
+        got = streams.collector->read_block(buffer.get(), copy_chunk_size);
+        if (got > 0)
+          streams.saved_output->write_block(buffer.get(), got);
+      }
       if (got < 1)
         drop(streams.collector);
-      else
-        streams.saved_output->write_block(chunk, got);
     }
   }
 
