@@ -1,5 +1,5 @@
-// POSIX backend: C streams no child inherits, file identity by device and inode, and the C runtime's errno, which is the
-// OS's own error number here.
+// POSIX backend: C streams no child inherits, file identity by device and inode, and the C
+// runtime's errno, which is the OS's own error number here.
 #include "ortolib/platform/files.h"
 
 #include <sys/stat.h>

@@ -1,5 +1,5 @@
-// Windows backend: C streams no child inherits, file identity by volume serial number and file index, and the system error
-// code that the C runtime keeps beside errno.
+// Windows backend: C streams no child inherits, file identity by volume serial number and file
+// index, and the system error code that the C runtime keeps beside errno.
 #include "ortolib/platform/files.h"
 
 #include <windows.h>
