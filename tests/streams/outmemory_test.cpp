@@ -121,48 +121,6 @@ TEST(Outmemory, TheTextOfAClosedStreamIsRefused) {
   }
 }
 
-TEST(Outmemory, ReadFromTakesOneReadStraightIntoTheText) {
-  outmemory out(10);
-  out.open_stream();
-  out.write_text("ab");
-  string copy = out.collected_text();
-  test::scripted_input source("cdefghijklmn", 0);
-  source.chunk_limit = 3;
-  source.open_stream();
-  EXPECT_EQ(out.read_from(source, 100), 3);  // what one read gave, not what was asked
-  EXPECT_EQ(text_of(out), "abcde");
-  EXPECT_EQ(out.position, 5);
-  EXPECT_STREQ(copy.text(), "ab");        // the copy taken before keeps its content
-  EXPECT_EQ(source.requested.back(), 8);  // asked for no more than the limit leaves room for
-  EXPECT_EQ(out.read_from(source, 100), 3);
-  EXPECT_EQ(out.read_from(source, 100), 2);  // up to the limit, not yet at its end
-  EXPECT_FALSE(out.end_reached);
-  // At the limit the bytes read are cut as any write past it is.
-  EXPECT_EQ(out.read_from(source, 100), 3);
-  EXPECT_TRUE(out.end_reached);
-  EXPECT_EQ(text_of(out), "abcdefghij");
-  EXPECT_EQ(out.read_from(source, 100), 1);
-  EXPECT_EQ(out.read_from(source, 100), 0);  // the end of the source's data
-  EXPECT_EQ(text_of(out), "abcdefghij");
-}
-
-TEST(Outmemory, ReadFromLeavesTheTextAsItWasWhenTheSourceFails) {
-  outmemory out;
-  out.open_stream();
-  out.write_text("kept");
-  test::scripted_input source("more", 0);
-  source.fail_at_read = 0;
-  source.open_stream();
-  try {
-    out.read_from(source, 65536);
-    FAIL() << "no error";
-  } catch (estream* error) {
-    delete error;
-  }
-  EXPECT_EQ(text_of(out), "kept");
-  EXPECT_EQ(out.position, 4);
-}
-
 TEST(Outmemory, SeeksComputeAPositionWithoutMoving) {
   seekable_memory out(8);
   out.open_stream();

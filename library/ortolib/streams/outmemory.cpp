@@ -1,7 +1,6 @@
 // Output collected in a string.
 #include "ortolib/streams/outmemory.h"
 
-#include <algorithm>
 #include <cstring>
 
 #include "ortolib/core/fatal.h"
@@ -30,37 +29,6 @@ std::int64_t outmemory::device_seek(std::int64_t offset, std::int32_t origin) {
   if (size_limit >= 0 && target > size_limit)
     target = size_limit;
   return target;
-}
-
-std::int32_t outmemory::read_from(instm& source, std::int32_t count) {
-  if (!is_active)
-    raise_inactive();
-  // No write moves the position back, so text ends at it and the room lies behind it.
-  std::int64_t room = std::min<std::int64_t>(count, max_string_length - position);
-  if (size_limit >= 0)
-    room = std::min<std::int64_t>(room, size_limit - position);
-  if (room <= 0) {
-    char spill[2048];
-    std::int32_t got = source.read_block(spill, std::min<std::int32_t>(count, sizeof spill));
-    if (got > 0)
-      write_block(spill, got);
-    return got;
-  }
-  const auto start = static_cast<std::int32_t>(position);
-  char* chars = text.set_length(start + static_cast<std::int32_t>(room));
-  std::int32_t got = 0;
-  try {
-    got = source.read_block(chars + start, static_cast<std::int32_t>(room));
-  } catch (...) {
-    text.set_length(start);
-    throw;
-  }
-  text.set_length(start + std::max(got, 0));
-  if (got > 0) {
-    position += got;
-    set_status(status_writing);
-  }
-  return got;
 }
 
 string outmemory::stream_name() { return "mem"; }

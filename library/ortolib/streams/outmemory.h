@@ -5,7 +5,6 @@
 #include <cstdint>
 
 #include "ortolib/core/string.h"
-#include "ortolib/streams/instm.h"
 #include "ortolib/streams/outstm.h"
 
 namespace pt {
@@ -28,15 +27,6 @@ class outmemory : public outstm {
   // A copy of text, sharing its storage; later writes leave the copy as it is. Raises
   // "Stream inactive" on a closed stream.
   string collected_text();
-
-  // One read_block of up to count bytes from source, made straight into the end of text, so
-  // that a reader that collects another stream (a pipe, say) copies nothing in between.
-  // Returns what the read gave, 0 at the end of source's data; the bytes count as written, as
-  // write_block would have stored them. When no byte fits any more (the size limit reached,
-  // or text as long as a string can be), the bytes read go through write_block instead, which
-  // cuts them at the limit, or reports "String overflow". Source's stream errors pass through
-  // with text as it was; a closed stream raises "Stream inactive".
-  std::int32_t read_from(instm& source, std::int32_t count);
 
  protected:
   void device_open() override;   // nothing to open

@@ -15,7 +15,6 @@
 #include "ortolib/streams/infile.h"
 #include "ortolib/streams/local_pipe.h"
 #include "ortolib/streams/outfile.h"
-#include "ortolib/streams/outmemory.h"
 
 namespace pt {
 namespace {
@@ -94,8 +93,8 @@ class thread_handle_holder {
   }
 };
 
-// The copy loop's one buffer (copy_chunk_size bytes), allocated when it is first needed:
-// output collected in memory needs none.
+// The copy loop's one buffer (copy_chunk_size bytes), allocated when it is first needed, so
+// that a unit that copies nothing (background mode) takes none.
 class copy_buffer {
  public:
   copy_buffer() = default;
@@ -197,9 +196,7 @@ void uexec::work() {
   if (close_input)
     input_stream->close_stream();
 
-  // Output collected in memory is read straight into its text; any other copy goes through
-  // one buffer, taken at its first use and kept for the rest of the loop.
-  auto* memory = dynamic_cast<outmemory*>(streams.saved_output);
+  // One buffer, taken at its first use and kept for the rest of the loop.
   copy_buffer buffer;
   while ((streams.feeder != nullptr || streams.collector != nullptr) && !background) {
     if (streams.feeder != nullptr) {
@@ -213,16 +210,11 @@ void uexec::work() {
       }
     }
     if (streams.collector != nullptr) {
-      std::int32_t got = 0;
-      if (memory != nullptr) {
-        got = memory->read_from(*streams.collector, copy_chunk_size);
-      } else {
-        got = streams.collector->read_block(buffer.get(), copy_chunk_size);
-        if (got > 0)
-          streams.saved_output->write_block(buffer.get(), got);
-      }
+      std::int32_t got = streams.collector->read_block(buffer.get(), copy_chunk_size);
       if (got < 1)
         drop(streams.collector);
+      else
+        streams.saved_output->write_block(buffer.get(), got);
     }
   }
 
