@@ -12,6 +12,7 @@ import matplotlib
 
 matplotlib.use("svg")
 import matplotlib.pyplot as plt  # noqa: E402  (after the back end is chosen)
+from matplotlib.ticker import FuncFormatter  # noqa: E402
 
 PANELS = {"native": "Linux, native", "wine": "Windows build under wine"}
 STYLES = {  # label: (line style, marker); the first is the program under test
@@ -54,6 +55,7 @@ def main():
                       linewidth=2.2 if label == "cmdwrap" else 1.2)
         axis.set_xscale("log", base=2)
         axis.set_yscale("log")
+        axis.yaxis.set_major_formatter(FuncFormatter(lambda value, _: f"{value:g}"))
         ticks = sorted(sizes)
         axis.set_xticks(ticks, [size_text(size) for size in ticks], rotation=45)
         axis.minorticks_off()
@@ -61,7 +63,7 @@ def main():
         axis.set_ylabel("median wall time of a whole run (ms)")
         axis.set_title(PANELS[platform])
         axis.grid(True, which="major", linewidth=0.4)
-        axis.legend(fontsize="small")
+        axis.legend(fontsize="small", loc="upper left")
     figure.suptitle(title)
     figure.tight_layout()
     figure.savefig(svg_path, format="svg", metadata={"Date": None, "Creator": None})
