@@ -15,12 +15,12 @@ import matplotlib.pyplot as plt  # noqa: E402  (after the back end is chosen)
 from matplotlib.ticker import FuncFormatter  # noqa: E402
 
 PANELS = {"native": "Linux, native", "wine": "Windows build under wine"}
-STYLES = {  # label: (line style, marker); the first is the program under test
-    "cmdwrap": ("-", "o"),
-    "Python subprocess.run": ("--", "s"),
-    "reference, 2048-byte reads, 4096-byte growth": (":", "v"),
-    "reference, 64 KiB reads, doubling growth": ("-.", "^"),
-    "raw pipe: 64 KiB reads, discarded": (":", "x"),
+STYLES = {  # label: (line style, marker, colour), the same in every panel
+    "cmdwrap": ("-", "o", "tab:blue"),
+    "Python subprocess.run": ("--", "s", "tab:orange"),
+    "reference, 2048-byte reads, 4096-byte growth": (":", "v", "tab:green"),
+    "reference, 64 KiB reads, doubling growth": ("-.", "^", "tab:red"),
+    "raw pipe: 64 KiB reads, discarded": (":", "x", "tab:purple"),
 }
 
 
@@ -45,13 +45,13 @@ def main():
                                 squeeze=False)
     for axis, platform in zip(axes[0], platforms):
         sizes = set()
-        for label, (style, marker) in STYLES.items():
+        for label, (style, marker, colour) in STYLES.items():
             points = sorted(series[platform].get(label, []))
             if not points:
                 continue
             sizes.update(size for size, _ in points)
             axis.plot([size for size, _ in points], [seconds * 1000 for _, seconds in points],
-                      linestyle=style, marker=marker, markersize=4, label=label,
+                      linestyle=style, marker=marker, color=colour, markersize=4, label=label,
                       linewidth=2.2 if label == "cmdwrap" else 1.2)
         axis.set_xscale("log", base=2)
         axis.set_yscale("log")
