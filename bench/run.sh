@@ -1,14 +1,19 @@
 #!/usr/bin/env bash
-# Benchmarks cmdwrap against a minimal C program that does the same job (bench/reference_driver.c):
-# whole-process runs of both, interleaved, natively and under wine, every run checked for its
-# exit status and its result file byte for byte; medians, ratios and peak resident memory. Then
-# the micro-benchmarks of the library (bench/micro/). The method is in docs/PERFORMANCE.md.
+# Benchmarks cmdwrap against a minimal C program that does the same job (bench/reference_driver.c)
+# and, natively, against Python's subprocess.run (bench/python_peer.py): whole-process runs,
+# interleaved, natively and under wine, every run checked for its exit status and its result
+# file byte for byte; medians, ratios and peak resident memory. Then the picture of time against
+# output size (1 KiB to 1 GiB), and the micro-benchmarks of the library (bench/micro/). The
+# method is in docs/PERFORMANCE.md.
 #
-#   bench/run.sh                 start-up, 1 MiB and 64 MiB rows, native and wine; micro-benchmarks
-#   bench/run.sh --gib           also the 1 GiB rows (a few minutes more, 3 GiB of scratch files)
+#   bench/run.sh                 start-up, 1, 16 and 64 MiB rows, native and wine; the picture
+#                                (docs/performance.svg); micro-benchmarks
+#   bench/run.sh --gib           also the 1 GiB rows (a few minutes more, GiBs of scratch files)
 #   bench/run.sh --native-only   no wine rows (and no Windows build)
 #   bench/run.sh --no-micro      no micro-benchmarks
-#   bench/run.sh --quick         three runs a row: a check that everything works, not figures
+#   bench/run.sh --no-picture    no picture
+#   bench/run.sh --quick         three runs a row, a picture of three small sizes in the results
+#                                folder only: a check that everything works, not figures
 #
 # Builds what it needs: the release preset (cmdwrap, test_child), the bench preset (the
 # micro-benchmarks), the mingw preset (cmdwrap.exe, test_child.exe) and the reference driver
@@ -17,18 +22,25 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/lib.sh
 
-with_gib=0 with_wine=1 with_micro=1 quick=0
+with_gib=0 with_wine=1 with_micro=1 with_picture=1 quick=0
 for option in "$@"; do
   case "$option" in
     --gib) with_gib=1 ;;
     --native-only) with_wine=0 ;;
     --no-micro) with_micro=0 ;;
+    --no-picture) with_picture=0 ;;
     --quick) quick=1 ;;
-    *) echo "unknown option: $option (--gib, --native-only, --no-micro, --quick)" >&2; exit 2 ;;
+    *)
+      echo "unknown option: $option (--gib, --native-only, --no-micro, --no-picture, --quick)" >&2
+      exit 2
+      ;;
   esac
 done
 
-packages=(cmake ninja-build g++ libgtest-dev)
+# Debian's own Python runs the peer and draws the picture, whatever python3 comes first on PATH.
+python=/usr/bin/python3
+packages=(cmake ninja-build g++ libgtest-dev python3)
+[ $with_picture -eq 0 ] || packages+=(python3-matplotlib)
 [ $with_micro -eq 0 ] || packages+=(libbenchmark-dev)
 [ $with_wine -eq 0 ] || packages+=(googletest g++-mingw-w64-x86-64-posix wine64)
 ensure_packages "${packages[@]}"
@@ -59,10 +71,19 @@ fi
 
 # -------------------------------------------------------------- the expected results
 
-mib=1048576
-sizes=(0 $mib $((64 * mib)))
+kib=1024 mib=1048576
+sizes=(0 $mib $((16 * mib)) $((64 * mib)))
 [ $with_gib -eq 0 ] || sizes+=($((1024 * mib)))
-for size in "${sizes[@]}"; do
+# The picture's sizes: 1 KiB to 1 GiB by factors of 4 (a check of three small ones when quick).
+picture_sizes=()
+if [ $with_picture -eq 1 ]; then
+  if [ $quick -eq 1 ]; then
+    picture_sizes=($kib $((64 * kib)) $mib)
+  else
+    for ((size = kib; size <= 1024 * mib; size *= 4)); do picture_sizes+=($size); done
+  fi
+fi
+for size in "${sizes[@]}" "${picture_sizes[@]}"; do
   # What the child writes (fill=<n>: no LF in it, so the result file holds the same bytes), and
   # what the discarding reader writes: the count.
   [ -f "$work/expected-$size" ] && [ "$(stat -c %s "$work/expected-$size")" -eq "$size" ] ||
@@ -78,9 +99,9 @@ runs_for() {  # <platform> <size>
   case "$1:$2" in
     native:0) echo 41 ;;
     native:$mib) echo 31 ;;
-    native:$((64 * mib))) echo 15 ;;
+    native:$((16 * mib))|native:$((64 * mib))) echo 15 ;;
     wine:0|wine:$mib) echo 15 ;;
-    wine:$((64 * mib))) echo 7 ;;
+    wine:$((16 * mib))|wine:$((64 * mib))) echo 7 ;;
     *) echo 3 ;;
   esac
 }
@@ -102,6 +123,7 @@ wine_server=$(dirname "$wine_loader")/wineserver
 #   ref2k     the reference with 2048-byte reads and a doubling buffer (the reads' own cost)
 #   ref64k    the reference with 64 KiB reads and a doubling buffer
 #   raw       the reference discarding 64 KiB reads: the pipe's raw limit
+#   python    Python's subprocess.run(capture_output=True) (native only)
 variant_command() {
   local platform=$1 variant=$2 args=$3 runner=() suffix="" build=build/release
   if [ "$platform" = wine ]; then
@@ -116,12 +138,26 @@ variant_command() {
     ref2k) echo "${runner[*]} $work/reference_driver$suffix -g double $child $args" ;;
     ref64k) echo "${runner[*]} $work/reference_driver$suffix -r 65536 -g double $child $args" ;;
     raw) echo "${runner[*]} $work/reference_driver$suffix -r 65536 -d $child $args" ;;
+    python) echo "$python $PWD/bench/python_peer.py $child $args" ;;
   esac
 }
+
+variant_description() {
+  case "$1" in
+    cmdwrap) echo "cmdwrap" ;;
+    python) echo "Python subprocess.run" ;;
+    ref) echo "reference, 2048-byte reads, 4096-byte growth" ;;
+    ref2k) echo "reference, 2048-byte reads, doubling growth" ;;
+    ref64k) echo "reference, 64 KiB reads, doubling growth" ;;
+    raw) echo "raw pipe: 64 KiB reads, discarded" ;;
+  esac
+}
+all_variants="cmdwrap python ref ref2k ref64k raw"
 
 # The variants of a row, in the order they run in each round.
 variants_for() {  # <platform> <size>
   local list="cmdwrap ref"
+  [ "$1" = wine ] || list="cmdwrap python ref"
   [ "$2" -eq 0 ] || list="$list ref2k ref64k raw"
   # The reference with 4096-byte growth copies its whole buffer at every step under wine:
   # 64 MiB takes a minute, 1 GiB would take hours. It runs once at 64 MiB and not beyond.
@@ -129,7 +165,9 @@ variants_for() {  # <platform> <size>
   echo "$list"
 }
 
-# One timed run; appends "<seconds> <peak KiB>" to the variant's sample file.
+# One timed run; appends "<seconds> <peak KiB>" to the variant's sample file (of the rows, or
+# with sample_set=picture- of the picture).
+sample_set=""
 timed_run() {  # <platform> <size> <variant>
   local platform=$1 size=$2 variant=$3 expected text
   expected=$work/expected-$size
@@ -139,7 +177,7 @@ timed_run() {  # <platform> <size> <variant>
   local args=$work/args-$platform-$variant
   # shellcheck disable=SC2046  # the command is split on purpose; no path holds a space
   "$work/measure" "$text"$'\n' "$args" "$expected" $(variant_command "$platform" "$variant" "$args") \
-    >>"$work/samples-$platform-$size-$variant"
+    >>"$work/samples-$sample_set$platform-$size-$variant"
 }
 
 median() {  # <file> <column>
@@ -152,7 +190,7 @@ run_platform() {  # <platform>
   for size in "${sizes[@]}"; do
     runs=$(runs_for "$platform" "$size")
     echo "== $platform: $(row_label "$size"), $runs rounds of: $(variants_for "$platform" "$size")"
-    for variant in cmdwrap ref ref2k ref64k raw; do rm -f "$work/samples-$platform-$size-$variant"; done
+    for variant in $all_variants; do rm -f "$work/samples-$platform-$size-$variant"; done
     for ((round = 1; round <= runs; round++)); do
       for variant in $(variants_for "$platform" "$size"); do
         if [ "$variant" = ref ] && [ "$platform" = wine ] && [ "$size" -eq $((64 * mib)) ] &&
@@ -161,6 +199,42 @@ run_platform() {  # <platform>
         fi
         timed_run "$platform" "$size" "$variant"
       done
+    done
+  done
+}
+
+# The picture: every variant of it at every size, round after round as in the rows, fewer
+# rounds for the big sizes (one at 1 GiB); the medians go to picture-medians.txt.
+picture_variants() {  # <platform> <size>
+  local list="cmdwrap"
+  [ "$1" = wine ] || list="$list python"
+  # The 4096-byte growth under wine costs seconds from 16 MiB on and hours at 1 GiB.
+  [ "$1" = native ] || [ "$2" -le $((16 * mib)) ] && list="$list ref"
+  echo "$list ref64k raw"
+}
+
+picture_runs() {  # <size>
+  if [ $quick -eq 1 ] || [ "$1" -ge $((1024 * mib)) ]; then echo 1
+  elif [ "$1" -ge $((256 * mib)) ]; then echo 3
+  elif [ "$1" -ge $((16 * mib)) ]; then echo 5
+  else echo 9
+  fi
+}
+
+run_picture() {  # <platform>
+  local platform=$1 size variant round runs sample_set=picture-
+  for size in "${picture_sizes[@]}"; do
+    runs=$(picture_runs "$size")
+    echo "== $platform picture: $((size / kib)) KiB, $runs rounds of: $(picture_variants "$platform" "$size")"
+    for variant in $all_variants; do rm -f "$work/samples-picture-$platform-$size-$variant"; done
+    for ((round = 1; round <= runs; round++)); do
+      for variant in $(picture_variants "$platform" "$size"); do
+        timed_run "$platform" "$size" "$variant"
+      done
+    done
+    for variant in $(picture_variants "$platform" "$size"); do
+      echo "$platform $(variant_description "$variant") $size" \
+        "$(median "$work/samples-picture-$platform-$size-$variant" 1)" >>"$work/picture-medians.txt"
     done
   done
 }
@@ -202,20 +276,15 @@ report_platform() {  # <platform>
   for size in "${sizes[@]}"; do
     local base_time base_rss limit
     base_time=$(median "$work/samples-$platform-$size-cmdwrap" 1)
-    for variant in cmdwrap ref ref2k ref64k raw; do
+    for variant in $all_variants; do
       file=$work/samples-$platform-$size-$variant
       [ -s "$file" ] || continue
       local time rss runs description
       time=$(median "$file" 1)
       rss=$(median "$file" 2)
       runs=$(wc -l <"$file")
-      case "$variant" in
-        cmdwrap) description="cmdwrap" ;;
-        ref) description="reference, 2048-byte reads, 4096-byte growth" ;;
-        ref2k) description="reference, 2048-byte reads, doubling growth" ;;
-        ref64k) description="reference, 64 KiB reads, doubling growth" ;;
-        raw) description="raw pipe: 64 KiB reads, discarded" ;;
-      esac
+      description=$(variant_description "$variant")
+      [ "$variant" != python ] || description="Python subprocess.run(capture_output=True)"
       limit=""
       if [ "$variant" = cmdwrap ] && [ "$size" -gt 0 ]; then
         if [ "$platform" = native ]; then
@@ -237,10 +306,13 @@ report_platform() {  # <platform>
 
 load_before=$(uptime)
 echo "== load before the runs: $load_before"
+rm -f "$work/picture-medians.txt"
 run_platform native
+[ $with_picture -eq 0 ] || run_picture native
 if [ $with_wine -eq 1 ]; then
   start_wine
   run_platform wine
+  [ $with_picture -eq 0 ] || run_picture wine
   stop_wine
 fi
 load_after=$(uptime)
@@ -256,6 +328,25 @@ echo "== load after the runs: $load_after"
   report_platform native
   [ $with_wine -eq 0 ] || report_platform wine
 } >"$results"
+
+if [ $with_picture -eq 1 ]; then
+  echo "== the picture: $work/performance.svg"
+  "$python" bench/draw_picture.py "$work/picture-medians.txt" "$work/performance.svg" \
+    "cmdwrap against its peers, $(date -u '+%Y-%m-%d')"
+  # A full run's picture is the one the performance document shows.
+  [ $quick -eq 1 ] || [ $with_wine -eq 0 ] || cp "$work/performance.svg" docs/performance.svg
+  {
+    echo
+    echo "## The picture's medians (seconds)"
+    echo
+    echo "| Platform | Variant | Output | Median time |"
+    echo "|---|---|---|---|"
+    awk '{ size = $(NF - 1); seconds = $NF; $NF = ""; $(NF - 1) = ""; platform = $1; $1 = ""
+           gsub(/^ +| +$/, "")
+           printf "| %s | %s | %d KiB | %.1f ms |\n", platform, $0, size / 1024, seconds * 1000 }' \
+      "$work/picture-medians.txt"
+  } >>"$results"
+fi
 
 if [ $with_micro -eq 1 ]; then
   echo "== micro-benchmarks"

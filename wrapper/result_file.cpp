@@ -1,4 +1,5 @@
-// The result file writer: text-mode LF translation into a staging buffer, written chunk by chunk.
+// The result file writer: text-mode LF translation (line_ends.h) into a staging buffer, written
+// chunk by chunk.
 #include "result_file.h"
 
 #include <algorithm>
@@ -6,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "line_ends.h"
 #include "ortolib/platform/files.h"
 
 namespace cmdwrap {
@@ -14,6 +16,9 @@ namespace {
 // 256 KiB a write: a file system pays per call (64 KiB writes cost a quarter more than one
 // big write), while a staging buffer this size still stays in the processor's cache.
 constexpr std::size_t staging_size = std::size_t{256} * 1024;
+// A piece of text smaller than this is not worth a translation of its own: the buffer is
+// written first.
+constexpr std::size_t least_piece = 4096;
 constexpr std::uint32_t first_exception_code = 0xC0000000u;
 
 // Writes text with every LF expanded to CR LF. Bytes are gathered in a staging buffer and
@@ -30,31 +35,22 @@ class crlf_writer {
 
   void put(std::string_view text) {
     while (!text.empty() && !failed_) {
-      if (size_ - used_ < 2)
-        flush();
-      char* out = staging_.get() + used_;
-      // One byte of room is kept back so that an LF found in the span can become CR LF.
-      const std::size_t span = std::min(text.size(), size_ - used_ - 1);
-      const void* lf = std::memchr(text.data(), '\n', span);
-      if (lf == nullptr && used_ == 0 && span == size_ - 1) {
+      if (used_ == 0 && text.size() >= size_ && std::memchr(text.data(), '\n', size_) == nullptr) {
         // A whole buffer's worth without a line end goes out from the text itself, uncopied:
         // output without LF then costs what a raw write of it costs.
-        write(text.data(), span);
-        text.remove_prefix(span);
+        write(text.data(), size_);
+        text.remove_prefix(size_);
         continue;
       }
-      if (lf == nullptr) {
-        std::memcpy(out, text.data(), span);
-        used_ += span;
-        text.remove_prefix(span);
+      // Each byte takes at most two in the buffer; a buffer too full to take a worthwhile
+      // piece is written first.
+      std::size_t piece = std::min(text.size(), (size_ - used_) / 2);
+      if (piece < std::min(text.size(), least_piece)) {
+        flush();
         continue;
       }
-      const std::size_t before = static_cast<const char*>(lf) - text.data();
-      std::memcpy(out, text.data(), before);
-      out[before] = '\r';
-      out[before + 1] = '\n';
-      used_ += before + 2;
-      text.remove_prefix(before + 1);
+      used_ += expand_line_ends(text.data(), piece, staging_.get() + used_);
+      text.remove_prefix(piece);
     }
   }
 

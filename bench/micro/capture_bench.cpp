@@ -1,6 +1,6 @@
 // The capture path without the pipe: the allocator's growth by pages against the C heap's, a
-// memory stream taking 2048-byte chunks, and the result file's LF translation against a raw
-// write of the same bytes.
+// memory stream taking 2048-byte chunks, and the result file's LF translation (alone, and in
+// the result write) against a copy and a raw write of the same bytes.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "line_ends.h"
 #include "ortolib/core/memory.h"
 #include "ortolib/streams/outmemory.h"
 #include "result_file.h"
@@ -117,6 +118,22 @@ BENCHMARK(ResultFileWrite)
     ->Args({64 << 20, 64})
     ->Args({64 << 20, 8})
     ->Unit(benchmark::kMillisecond);
+
+// The translation alone, into memory, against a plain copy of the same bytes (line length 0).
+void LineEndExpansion(benchmark::State& state) {
+  const std::string text =
+      output_text(std::size_t{1} << 20, static_cast<std::size_t>(state.range(0)));
+  std::string out(2 * text.size(), '\0');
+  for (auto _ : state) {
+    if (state.range(0) == 0)
+      std::memcpy(out.data(), text.data(), text.size());
+    else
+      benchmark::DoNotOptimize(cmdwrap::expand_line_ends(text.data(), text.size(), out.data()));
+    benchmark::ClobberMemory();
+  }
+  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(text.size()));
+}
+BENCHMARK(LineEndExpansion)->Arg(0)->Arg(64)->Arg(8);
 
 // The same bytes written raw, untranslated, in one call: the floor for the result write.
 void RawFileWrite(benchmark::State& state) {

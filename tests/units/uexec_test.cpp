@@ -180,6 +180,19 @@ TEST(Uexec, BinaryAndLargeOutputPassesUnchanged) {
     ASSERT_EQ(output[5 + i], "0123456789abcdef"[i % 16]) << i;
 }
 
+TEST(Uexec, AMemoryStreamWithALimitKeepsItsFirstBytesAndTheChildRunsToItsEnd) {
+  // Past the limit the pipe is still read to its end, so a child that writes more than the
+  // stream keeps, and more than a pipe holds, is not left blocked.
+  child_exec child({"fill=300000", "exit=4"});
+  release(child.memory);
+  child.memory = addref(new outmemory(100001));
+  const std::string output = child.run();
+  ASSERT_EQ(output.size(), 100001u);
+  for (std::size_t i = 0; i < output.size(); ++i)
+    ASSERT_EQ(output[i], "0123456789abcdef"[i % 16]) << i;
+  EXPECT_EQ(child.unit->exit_code, 4);
+}
+
 TEST(Uexec, ExceptionCodesAreRecordedAnd259NeverIs) {
   child_exec crashed({"out=" + hex("partial"), "crash"});
   // Under wine the crash reporter may add its own text on the child's standard error.

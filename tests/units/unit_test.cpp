@@ -391,7 +391,7 @@ TEST(UnitChain, AMiddleUnitThatThrowsIsReportedOnceAndTheChainStillEnds) {
 TEST(UnitChain, AMiddleUnitThatStopsReadingEndsTheHeadWithABrokenPipe) {
   captured_std_error errors;
   chain c(0);
-  c.head->lines.assign(1, std::string(1 << 20, 'x'));
+  c.head->lines.assign(1, std::string(4 << 20, 'x'));  // four times what a pipe holds
   c.middle->fail_after = 0;
   c.middle->stop_reading = true;
   c.head->run_unit(false);

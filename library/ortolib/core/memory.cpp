@@ -41,9 +41,19 @@ constexpr std::size_t small_threshold = large_threshold / 2;
 // A reservation holds this many times the block it is made for, so a growing block moves
 // rarely; where it does, it moves into one as many times bigger.
 constexpr std::size_t reserve_factor = 8;
-// Commits run ahead of the block by an eighth, so a block growing by pages needs a system
-// call only every so often. Pages committed ahead take no memory until they are written.
+// Commits run ahead of the block by an eighth, at most commit_ahead_limit, so a block growing
+// by pages needs a system call only every so often. The pages a growing block commits are
+// backed with memory at once where the OS can do that in one call (memory_prefault), cheaper
+// than a fault at each page's first write; the limit keeps what is backed ahead small beside
+// the block.
 constexpr std::size_t commit_ahead_divisor = 8;
+constexpr std::size_t commit_ahead_limit = std::size_t{2} << 20;
+// At most this much of one commit is backed at once: a growing block commits a step at a time
+// and uses it all, but a huge request may never be written, and memory backed for it would be
+// taken from the system for nothing (or end the process by the kernel's hand when it runs out,
+// where unbacked commits leave the fatal "Not enough memory" to report it). New blocks are not
+// backed ahead at all, for the same reason.
+constexpr std::size_t prefault_limit = 2 * commit_ahead_limit;
 // The largest reservation: enough for any block a 32-bit size can ask for.
 constexpr std::size_t largest_block = header_size + 0xFFFFFFFFull;
 
@@ -128,8 +138,8 @@ std::size_t round_up(std::size_t n, std::size_t unit) { return (n + unit - 1) / 
 
 // The bytes to commit for a block of `bytes` (header included) in a reservation of `reserved`.
 std::size_t commit_goal(std::size_t bytes, std::size_t reserved) {
-  return std::min(round_up(bytes + bytes / commit_ahead_divisor, platform::memory_page_size()),
-                  reserved);
+  const std::size_t ahead = std::min(bytes / commit_ahead_divisor, commit_ahead_limit);
+  return std::min(round_up(bytes + ahead, platform::memory_page_size()), reserved);
 }
 
 // A reservation for a block of `bytes`: reserve_factor times as much (at least the platform's
@@ -206,6 +216,9 @@ void* large_resize(void* block, std::size_t size) {
         commit_more(start, header->committed, commit_goal(bytes, header->reserved), bytes);
     if (committed == 0)
       out_of_memory();
+    // A block that grows is written as it grows: its next step is backed now, in one call.
+    platform::memory_prefault(start + header->committed,
+                              std::min(committed - header->committed, prefault_limit));
     header->committed = committed;
     header->size = size;
     return block;

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "ortolib/core/exception.h"
+#include "ortolib/core/memory.h"
 #include "ortolib/core/number_text.h"
 #include "ortolib/platform/command_line.h"
 #include "ortolib/platform/private/error.h"
@@ -90,6 +91,24 @@ class thread_handle_holder {
     platform::process_close(value);
     value = platform::no_handle;
   }
+};
+
+// The copy loop's one buffer (copy_chunk_size bytes), allocated when it is first needed, so
+// that a unit that copies nothing (background mode) takes none.
+class copy_buffer {
+ public:
+  copy_buffer() = default;
+  copy_buffer(const copy_buffer&) = delete;
+  copy_buffer& operator=(const copy_buffer&) = delete;
+  ~copy_buffer() { mem_free(bytes); }
+  char* get() {
+    if (bytes == nullptr)
+      bytes = static_cast<char*>(mem_alloc(uexec::copy_chunk_size));
+    return bytes;
+  }
+
+ private:
+  char* bytes = nullptr;
 };
 
 // True for a pipe end made by make_local_pipe: a file stream of that direction (a log file
@@ -177,24 +196,25 @@ void uexec::work() {
   if (close_input)
     input_stream->close_stream();
 
-  char chunk[copy_chunk_size];
+  // One buffer, taken at its first use and kept for the rest of the loop.
+  copy_buffer buffer;
   while ((streams.feeder != nullptr || streams.collector != nullptr) && !background) {
     if (streams.feeder != nullptr) {
-      std::int32_t got = streams.saved_input->read_block(chunk, copy_chunk_size);
+      std::int32_t got = streams.saved_input->read_block(buffer.get(), copy_chunk_size);
       if (got < 1) {
         drop(streams.feeder);
       } else {
-        streams.feeder->write_block(chunk, got);
+        streams.feeder->write_block(buffer.get(), got);
         if (streams.saved_input->at_end())
           drop(streams.feeder);
       }
     }
     if (streams.collector != nullptr) {
-      std::int32_t got = streams.collector->read_block(chunk, copy_chunk_size);
+      std::int32_t got = streams.collector->read_block(buffer.get(), copy_chunk_size);
       if (got < 1)
         drop(streams.collector);
       else
-        streams.saved_output->write_block(chunk, got);
+        streams.saved_output->write_block(buffer.get(), got);
     }
   }
 

@@ -14,8 +14,10 @@ namespace pt {
 // A unit (kind_uexec) whose work starts path with the texts of args on its command line. A
 // stream that has an OS handle is given to the child as it is; one without (a memory stream,
 // for instance) is replaced for the run by one end of a local pipe, and work copies between
-// the pipe and the stream in chunks of at most 2048 bytes until every holder of the pipe's
-// other end has closed it (a grandchild that inherited the child's output keeps it open).
+// the pipe and the stream through one buffer, up to copy_chunk_size bytes a read, until every
+// holder of the pipe's other end has closed it (a grandchild that inherited the child's output
+// keeps it open). A read of the pipe returns as soon as the child has written anything, and
+// it goes on to the stream at once.
 // Then work waits for the child and records its exit code; 259 (Windows' "still active") is
 // never recorded. After a normal run the streams are the ones the unit had before.
 //
@@ -87,8 +89,10 @@ class uexec : public unit {
   // quoted for cmd.exe instead); on POSIX the same arguments reach the child's argv.
   string command_line();
 
-  // One chunk of the copy loop.
-  static constexpr std::int32_t copy_chunk_size = 2048;
+  // The most one read of the copy loop takes (the size of its buffer): fewer, bigger reads
+  // cost less, most of all under wine, where each is a round trip to its server
+  // (docs/PERFORMANCE.md).
+  static constexpr std::int32_t copy_chunk_size = 256 * 1024;
 
  protected:
   void work() override;

@@ -14,6 +14,9 @@ bool pipe_create(handle& read_end, handle& write_end) {
     posix::error_capture();
     return false;
   }
+  // Linux pipes hold 64 KiB unless told otherwise; the bigger pipe is asked for, not required
+  // (a user's pipes share a ceiling of pages, and /proc/sys/fs/pipe-max-size caps one pipe).
+  (void)::fcntl(ends[1], F_SETPIPE_SZ, pipe_capacity);
   read_end = ends[0];
   write_end = ends[1];
   return true;

@@ -33,6 +33,11 @@ void* memory_reserve(std::size_t size);
 // writable. Pages already committed keep their content. False when the OS refuses.
 bool memory_commit(void* address, std::size_t size);
 
+// Backs committed pages [address, address + size) (page-aligned) with memory now, in one call,
+// so that the writes that follow take no page fault each. A hint: where the OS has no such
+// call, or refuses, the pages are backed at their first write as before.
+void memory_prefault(void* address, std::size_t size);
+
 // Gives the memory of committed pages back; the addresses stay reserved, without access.
 void memory_decommit(void* address, std::size_t size);
 

@@ -48,6 +48,10 @@ bool memory_commit(void* address, std::size_t size) {
   return true;
 }
 
+// Windows has no call that backs committed pages for writing ahead of use (PrefetchVirtualMemory
+// reads file-backed pages): they are backed at their first write.
+void memory_prefault(void* /*address*/, std::size_t /*size*/) {}
+
 void memory_decommit(void* address, std::size_t size) { VirtualFree(address, size, MEM_DECOMMIT); }
 
 bool memory_move(void* from, void* to, std::size_t size, std::size_t committed_size) {

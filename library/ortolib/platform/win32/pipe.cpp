@@ -10,7 +10,9 @@ namespace pt::platform {
 bool pipe_create(handle& read_end, handle& write_end) {
   SECURITY_ATTRIBUTES own{sizeof(SECURITY_ATTRIBUTES), nullptr, FALSE};
   HANDLE reader = nullptr, writer = nullptr;
-  if (!CreatePipe(&reader, &writer, &own, 0)) {  // 0: the system's default size
+  // The system's default pipe (size 0) holds 4 KiB: a child writing much would stop at every
+  // 4 KiB until the reader had taken them. The size asked for is a suggestion to the system.
+  if (!CreatePipe(&reader, &writer, &own, pipe_capacity)) {
     win32::error_capture();
     return false;
   }
