@@ -68,8 +68,10 @@ TEST(Inheritance, AChildThatOutlivesCmdwrapHoldsNothingOfItsAndEndsOnABrokenPipe
   EXPECT_TRUE(std::filesystem::remove(arguments.path(), error)) << error.message();
 
   // Through the gate, the child writes into a pipe that nobody reads any more: it must fail
-  // and end, not block for ever. It has ended once the gate has no reader left.
-  EXPECT_EQ(platform::handle_write(gate_write, "!", 1), 1);
+  // and end, not block for ever. It has ended once the gate has no reader left. (It may have
+  // ended already: its report of the replace follows the mark, and meets the same broken pipe
+  // when cmdwrap was killed in between; a child that held its own pipe's reader would not.)
+  (void)platform::handle_write(gate_write, "!", 1);
   EXPECT_TRUE(eventually([&] { return platform::handle_write(gate_write, "?", 1) != 1; }))
       << "the child still runs";
   platform::handle_close(gate_write);
