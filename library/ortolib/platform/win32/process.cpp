@@ -125,7 +125,8 @@ class standard_handles_kept_out {
 
 // Starts run one at a time: while one start's duplicates exist, another start that passes on
 // every inheritable handle would give them to its child as well (and would find the standard
-// handles kept out).
+// handles kept out); and two overlapping starts would each restore the error mode the other
+// had set (unattended_error_mode).
 SRWLOCK start_lock = SRWLOCK_INIT;
 
 class start_lock_guard {
@@ -179,29 +180,21 @@ bool build_command_line(const process_request& request, std::string& command_lin
 // The error mode a child inherits, set on this process for the span of one start: no dialog
 // for a crash, a missing DLL or a missing disk waits for a click that never comes in an
 // unattended run; the child ends with its exception code instead. The mode belongs to the
-// whole process, so starts take turns: two overlapping starts would each restore what the
-// other had set.
+// whole process: made only under the start lock.
 class unattended_error_mode {
  public:
   unattended_error_mode() {
-    AcquireSRWLockExclusive(&lock);
     previous_ = GetErrorMode();
     SetErrorMode(previous_ | SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX |
                  SEM_NOOPENFILEERRORBOX);
   }
-  ~unattended_error_mode() {
-    SetErrorMode(previous_);
-    ReleaseSRWLockExclusive(&lock);
-  }
+  ~unattended_error_mode() { SetErrorMode(previous_); }
   unattended_error_mode(const unattended_error_mode&) = delete;
   unattended_error_mode& operator=(const unattended_error_mode&) = delete;
 
  private:
-  static SRWLOCK lock;
   UINT previous_;
 };
-
-SRWLOCK unattended_error_mode::lock = SRWLOCK_INIT;
 
 }  // namespace
 
