@@ -183,8 +183,7 @@ bool build_command_line(const process_request& request, std::string& command_lin
 // whole process: made only under the start lock.
 class unattended_error_mode {
  public:
-  unattended_error_mode() {
-    previous_ = GetErrorMode();
+  unattended_error_mode() : previous_(GetErrorMode()) {
     SetErrorMode(previous_ | SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX |
                  SEM_NOOPENFILEERRORBOX);
   }
