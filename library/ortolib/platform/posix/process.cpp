@@ -275,6 +275,33 @@ bool process_wait(handle process, std::uint32_t& exit_code) {
   return true;
 }
 
+bool process_wait_end(handle process) {
+  if (process <= 0 || process > INT_MAX) {
+    error_record(ECHILD);
+    return false;
+  }
+  siginfo_t info{};
+  while (::waitid(P_PID, static_cast<id_t>(process), &info, WEXITED | WNOWAIT) != 0) {
+    if (errno != EINTR) {
+      error_capture();
+      return false;
+    }
+  }
+  return true;
+}
+
+bool process_kill(handle process) {
+  if (process <= 0 || process > INT_MAX) {  // 0 and -1 would signal a whole group
+    error_record(ESRCH);
+    return false;
+  }
+  if (::kill(static_cast<pid_t>(process), SIGKILL) != 0) {
+    error_capture();
+    return false;
+  }
+  return true;
+}
+
 void process_close(handle) {
   // A pid is no resource to release; waiting again would risk a reused pid.
 }

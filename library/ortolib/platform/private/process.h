@@ -71,6 +71,20 @@ const lead_bytes& ansi_lead_bytes();
 // SIGABRT 0xc0000409, any other signal 0xc0000001). False on failure.
 bool process_wait(handle process, std::uint32_t& exit_code);
 
+// Waits without time limit for the process to end, and leaves it to process_wait: on POSIX
+// the ended child stays a zombie, so its pid cannot be reused until process_wait reaps it, and
+// process_kill in between is harmless. False on failure.
+bool process_wait_end(handle process);
+
+// Ends the process at once (POSIX: SIGKILL; Windows: TerminateProcess). Its exit code then
+// reads as killed_exit_code on both platforms. Call it only for a process that process_wait
+// has not yet reaped. False when the OS refuses (on Windows, also when it has ended).
+bool process_kill(handle process);
+
+// What process_wait gives for a process that process_kill ended: 0xC0000001, the exception
+// code that POSIX reports for SIGKILL, and the code that Windows' TerminateProcess is given.
+inline constexpr std::uint32_t killed_exit_code = 0xC0000001;
+
 // Releases a process or thread handle from process_start. Does not end the process.
 void process_close(handle h);
 

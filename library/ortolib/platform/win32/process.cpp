@@ -288,6 +288,30 @@ bool process_wait(handle process, std::uint32_t& exit_code) {
   return true;
 }
 
+bool process_wait_end(handle process) {
+  if (process == no_handle) {
+    win32::error_record(ERROR_INVALID_HANDLE);
+    return false;
+  }
+  if (WaitForSingleObject(os(process), INFINITE) != WAIT_OBJECT_0) {
+    win32::error_capture();
+    return false;
+  }
+  return true;
+}
+
+bool process_kill(handle process) {
+  if (process == no_handle) {  // as a handle, -1 is this process
+    win32::error_record(ERROR_INVALID_HANDLE);
+    return false;
+  }
+  if (!TerminateProcess(os(process), killed_exit_code)) {
+    win32::error_capture();
+    return false;
+  }
+  return true;
+}
+
 void process_close(handle h) {
   if (h != no_handle && h != 0)  // -1 would name the current process
     CloseHandle(os(h));
