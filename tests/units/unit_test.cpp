@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cctype>
 #include <latch>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -40,6 +41,8 @@ class probe_unit : public unit {
   std::uint32_t work_thread = 0;
   const char* throw_from_work = nullptr;        // message of an exception work throws
   const char* throw_from_after_work = nullptr;  // the same for after_work
+  const char* throw_standard = nullptr;         // what() of a std::runtime_error work throws
+  bool throw_int = false;                       // work throws 7
 
   using unit::finish_run;
   using unit::perform_run;
@@ -50,6 +53,10 @@ class probe_unit : public unit {
     work_thread = platform::current_thread_id();
     if (throw_from_work != nullptr)
       throw new exception(throw_from_work);
+    if (throw_standard != nullptr)
+      throw std::runtime_error(throw_standard);
+    if (throw_int)
+      throw 7;
   }
   void after_work() override {
     ++after_works;
@@ -231,6 +238,31 @@ TEST(Unit, AStreamThatCannotBeOpenedIsReportedAndWorkIsSkipped) {
   release(u);
 }
 
+// An exception that is not the library's is a failure of the unit all the same, on the
+// calling thread and on a worker: kept, reported, the run finished, and the unit runs again.
+TEST(Unit, AnExceptionOfAnyTypeIsAFailureOfTheUnit) {
+  for (bool asynchronous : {false, true}) {
+    SCOPED_TRACE(asynchronous ? "on a worker" : "on the calling thread");
+    captured_std_error errors;
+    probe_unit* u = make_held<probe_unit>();
+    u->throw_standard = "standard";
+    u->run_unit(asynchronous);
+    u->wait_run();
+    EXPECT_EQ(u->last_error(), "standard");
+    EXPECT_EQ(u->after_works, 1);
+    expect_idle_with_standard_streams(*u);
+    u->throw_standard = nullptr;
+    u->throw_int = true;
+    u->run_unit(asynchronous);
+    u->wait_run();
+    EXPECT_EQ(u->works, 2);
+    EXPECT_EQ(u->last_error(), "Unknown exception");
+    EXPECT_EQ(errors.text(), "Error: standard\nError: Unknown exception\n");
+    EXPECT_TRUE(u->chain_failed());
+    release(u);
+  }
+}
+
 TEST(Unit, AReplacedOutputIsOpenedWrittenFlushedAndReleasedByTheRun) {
   outmemory* memory = make_held<outmemory>();
   producer* u = make_held<producer>();
@@ -283,6 +315,7 @@ struct chain {
         c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
       expected += line;
     }
+    middle->name = "middle";
     assign_ref(tail->output_stream, memory);
     head->connect(middle);
     middle->connect(tail);
@@ -382,7 +415,28 @@ TEST(UnitChain, AMiddleUnitThatThrowsIsReportedOnceAndTheChainStillEnds) {
     EXPECT_EQ(c.tail->works, 1);
     EXPECT_EQ(c.collected(), c.expected.substr(0, 200));
     c.expect_unlinked_and_idle();
+    // The head itself did not fail; its chain did, in the middle.
+    EXPECT_FALSE(c.head->failed());
+    EXPECT_TRUE(c.head->chain_failed());
+    EXPECT_EQ(c.head->first_error(), "boom");
+    EXPECT_EQ(c.head->first_failed_unit(), "middle");
   }
+}
+
+// A head that throws what is not the library's still closes its output: the units behind see
+// the end of their data and end, and the chain is finished before run_unit returns.
+TEST(UnitChain, AHeadThatThrowsAStandardExceptionEndsTheChain) {
+  captured_std_error errors;
+  chain c(50);
+  c.head->name = "head";
+  c.head->throw_standard = "head failed";
+  c.head->run_unit(false);
+  EXPECT_EQ(errors.text(), "Error: head failed\n");
+  EXPECT_EQ(c.tail->works, 1);
+  EXPECT_EQ(c.collected(), "");
+  c.expect_unlinked_and_idle();
+  EXPECT_EQ(c.head->first_failed_unit(), "head");
+  EXPECT_EQ(c.head->first_error(), "head failed");
 }
 
 // The middle stage fails before reading anything while the head still has more to write than
@@ -405,9 +459,25 @@ TEST(UnitChain, AMiddleUnitThatStopsReadingEndsTheHeadWithABrokenPipe) {
   EXPECT_EQ(head_error.rfind("Broken pipe [output of ", 0), 0u) << head_error;
   EXPECT_EQ(head_error.substr(head_error.size() - 9), "producer]") << head_error;
   EXPECT_EQ(occurrences(report, "Error: " + head_error + "\n"), 1) << report;
+  // The middle failed first; the head's broken pipe followed from it.
+  EXPECT_EQ(c.head->first_failed_unit(), "middle");
+  EXPECT_EQ(c.head->first_error(), "boom");
 }
 
 class UnitDeathTest : public testing::Test {};
+
+// A run that was not finished, even one whose work has ended, may not be destroyed.
+TEST_F(UnitDeathTest, DestroyingAUnitWhoseRunIsNotFinishedIsFatalAndNamesIt) {
+  probe_unit* u = make_held<probe_unit>();
+  u->name = "doomed";
+  EXPECT_FATAL(
+      {
+        u->run_unit(true);
+        release(u);
+      },
+      fatal_unit_running, "Fatal \\[c003c\\]: Unit destroyed while running \\[doomed\\]");
+  release(u);
+}
 
 TEST_F(UnitDeathTest, AWorkerWithoutARunningFlagIsFatal) {
   probe_unit* u = make_held<probe_unit>();

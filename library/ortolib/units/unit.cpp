@@ -4,7 +4,9 @@
 
 #include <cxxabi.h>
 
+#include <atomic>
 #include <cstdlib>
+#include <exception>
 #include <memory>
 #include <typeinfo>
 
@@ -57,6 +59,9 @@ string name_of(unit& u) {
   return status == 0 && readable ? string(readable.get()) : string(mangled);
 }
 
+// Orders the failures of all units: the one with the lower number came first.
+std::atomic<std::uint64_t> failure_count{0};
+
 }  // namespace
 
 unit::unit() {
@@ -65,6 +70,7 @@ unit::unit() {
 }
 
 unit::~unit() {
+  refuse_destruction_while_running();
   delete atomic_exchange(&worker, static_cast<unit_thread*>(nullptr));
   release(atomic_exchange(&output_stream, static_cast<outstm*>(nullptr)));
   release(atomic_exchange(&input_stream, static_cast<instm*>(nullptr)));
@@ -83,6 +89,7 @@ void unit::run_unit(bool asynchronous) {
     fatal_error(fatal_unit_running, "Unit already running");
   run_failed = false;
   last_error_message.clear();
+  first_failure = failure_record{};
   // Every unit behind this one is reading before this one starts writing.
   if (next_unit != nullptr)
     next_unit->run_unit(true);
@@ -96,19 +103,35 @@ void unit::run_unit(bool asynchronous) {
 
 void unit::report_error(const string& message) { std_error.format("Error: %s\n", message); }
 
-void unit::record_failure(exception* error) {
-  last_error_message = caught(error).message();
+void unit::record_failure(const string& message) {
+  last_error_message = message;
+  if (!run_failed)
+    first_failure = {name_of(*this), message, failure_count.fetch_add(1) + 1};
   run_failed = true;
   try {
-    report_error(last_error_message);
+    report_error(message);
   } catch (exception* failed_report) {
     // Nowhere left to report it: the run goes on as it would have after a written report.
     delete failed_report;
+  } catch (...) {  // NOLINT(bugprone-empty-catch): a report_error of a subclass, the same
+  }
+}
+
+template <class Step>
+void unit::guarded(Step step) {
+  try {
+    step();
+  } catch (exception* error) {
+    record_failure(caught(error).message());
+  } catch (const std::exception& error) {
+    record_failure(string(error.what()));
+  } catch (...) {
+    record_failure(string("Unknown exception"));
   }
 }
 
 void unit::perform_run() {
-  try {
+  guarded([this] {
     if (!output_stream->is_active)
       output_stream->open_stream();
     if (!input_stream->is_active)
@@ -116,19 +139,13 @@ void unit::perform_run() {
     work();
     if (output_stream->is_active)
       output_stream->flush_output();
-  } catch (exception* error) {
-    record_failure(error);
-  }
-  try {
-    after_work();
-  } catch (exception* error) {
-    record_failure(error);
-  }
+  });
+  guarded([this] { after_work(); });
   // The unit behind reads what this one wrote: closing the write end ends its input.
   if (next_unit != nullptr)
-    output_stream->close_stream();
+    guarded([this] { output_stream->close_stream(); });
   if (input_from_link)
-    input_stream->close_stream();
+    guarded([this] { input_stream->close_stream(); });
 }
 
 void unit::finish_run() {
@@ -139,11 +156,26 @@ void unit::finish_run() {
   unit* next = atomic_exchange(&next_unit, static_cast<unit*>(nullptr));
   if (next != nullptr) {
     next->finish_run();
+    merge_chain_outcome(*next);
     assign_ref(next->input_stream, &std_input);
     next->input_from_link = false;
   }
   assign_ref(output_stream, &std_output);
   atomic_exchange(&running, 0);
+}
+
+void unit::merge_chain_outcome(const unit& behind) {
+  const failure_record& theirs = behind.first_failure;
+  if (theirs.sequence != 0 &&
+      (first_failure.sequence == 0 || theirs.sequence < first_failure.sequence))
+    first_failure = theirs;
+}
+
+void unit::refuse_destruction_while_running() {
+  if (atomic_read(&running) == 0)
+    return;
+  const string message = "Unit destroyed while running [" + name_of(*this) + "]";
+  fatal_error(fatal_unit_running, message.text());
 }
 
 void unit::wait_run() { finish_run(); }

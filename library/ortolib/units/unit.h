@@ -11,22 +11,32 @@
 
 namespace pt {
 
-class exception;
 class unit_thread;
 
 // A counted component (kind_unit). A subclass puts its processing into work and reads
 // input_stream and writes output_stream there; run_unit opens both streams when they are not
 // open, calls work, flushes the output and calls after_work.
 //
-// Errors: a library exception (exception*, stream errors included) from opening the streams,
-// from work, from the flush or from after_work is deleted after its message is kept
-// (failed, last_error) and handed to report_error, which by default writes one line
-// "Error: <message>" on std_error; the run then completes as usual and run_unit returns
-// normally. A report that fails (std_error closed or full) is dropped: the run ends as it
-// would have with a working std_error. An exception of any other type passes out of run_unit
-// (on a worker thread it leaves the thread, which ends the process).
+// Errors: every exception that leaves opening the streams, work, the flush or after_work is a
+// failure of the unit: a library exception (exception*, stream errors included) with its
+// message, a std::exception with what(), anything else with the text "Unknown exception". The
+// message is kept (failed, last_error) and handed to report_error, which by default writes one
+// line "Error: <message>" on std_error; the run then completes as usual (a unit in a chain
+// still closes its output, so the next one sees the end of its data) and run_unit returns
+// normally. Nothing escapes run_unit or a worker thread. A report that fails (std_error closed
+// or full, or a report_error that throws) is dropped: the run ends as it would have with a
+// working std_error.
 // Fatal: run_unit on a unit that has a worker while it is not marked running ends the
-// process with 0xC003C "Unit already running".
+// process with 0xC003C "Unit already running"; destroying a unit whose run is not finished
+// (running, also an asynchronous run whose work has ended but that nobody finished with
+// wait_run) ends it with the same code and "Unit destroyed while running [<name>]", as a
+// std::thread that was not joined refuses to be destroyed: its work could still be using the
+// object. A subclass whose work uses fields of its own calls refuse_destruction_while_running
+// at the start of its destructor, before those fields are gone.
+//
+// The outcome of a chain: each unit knows its own failure (failed, last_error); the unit that a
+// caller ran also knows whether any unit of its chain failed, which one first and with what
+// message (chain_failed, first_failed_unit, first_error), once its run is finished.
 //
 // Chains: connect joins this unit's output to the next unit's input through a local pipe whose
 // ends are named after their units ("output of <name>", "input of <name>"), so an error of
@@ -43,8 +53,7 @@ class unit_thread;
 // Threads: the fields are changed by the thread that calls run_unit, connect and wait_run
 // and, for a unit running asynchronously, by its worker; the streams are used only by the
 // thread that runs the unit. Connect, assign streams and destroy a unit only while it is not
-// running (a unit destroyed while its worker still runs would have its work called on a
-// partly destroyed object).
+// running.
 class unit : public component {
  public:
   // The following unit of a chain; not counted, not owned.
@@ -61,8 +70,8 @@ class unit : public component {
   string name;
 
   unit();
-  // Deletes the worker (which waits for its thread), then releases the output and the input
-  // stream. next_unit is not touched.
+  // Releases the output and the input stream; next_unit is not touched. A unit whose run is
+  // not finished is the fatal "Unit destroyed while running" (above).
   ~unit() override;
 
   std::int32_t kind_code() override;  // kind_unit
@@ -94,6 +103,14 @@ class unit : public component {
   bool failed() const { return run_failed; }
   string last_error() const { return last_error_message; }
 
+  // The outcome of the last run of the chain this unit headed (of this unit alone when it ran
+  // without one), to be read once the run is finished: whether this unit or any unit behind it
+  // failed, the name of the one that failed first (its name, or its class name as connect
+  // names it) and that unit's message. Empty texts when none failed. Reset when a run starts.
+  bool chain_failed() const { return !first_failure.unit_name.is_empty(); }
+  string first_failed_unit() const { return first_failure.unit_name; }
+  string first_error() const { return first_failure.message; }
+
  protected:
   // The unit's processing; nothing here.
   virtual void work();
@@ -105,11 +122,16 @@ class unit : public component {
   virtual void report_error(const string& message);
 
   // Opens the streams (output first), calls work, flushes the output, calls after_work, and
-  // reports library exceptions; in a chain it then closes the output (and a linked input).
+  // reports every exception; in a chain it then closes the output (and a linked input).
   void perform_run();
   // Ends a run: joins the worker, finishes and unlinks the units behind, puts std_output into
   // the output slot and clears running. Nothing when running is 0.
   void finish_run();
+
+  // The fatal "Unit destroyed while running [<name>]" when the unit's run is not finished;
+  // nothing otherwise. Called by ~unit, and first of all by the destructor of a subclass whose
+  // work uses its own fields.
+  void refuse_destruction_while_running();
 
  private:
   friend class unit_thread;
@@ -122,8 +144,22 @@ class unit : public component {
   bool run_failed = false;
   string last_error_message;
 
-  // Keeps the message, deletes the exception and calls report_error.
-  void record_failure(exception* error);
+  // The first failure of the chain: the unit's name and message, and when it happened, by a
+  // process-wide count of failures (0: none).
+  struct failure_record {
+    string unit_name;
+    string message;
+    std::uint64_t sequence = 0;
+  };
+  failure_record first_failure;
+
+  // Runs one step of perform_run; any exception that leaves it is a failure of the unit.
+  template <class Step>
+  void guarded(Step step);
+  // Keeps the message and calls report_error.
+  void record_failure(const string& message);
+  // Takes the first failure of the unit behind into this unit's, when it came earlier.
+  void merge_chain_outcome(const unit& behind);
 };
 
 }  // namespace pt
