@@ -7,6 +7,7 @@
 //   out=<hex>       those bytes to stdout        err=<hex>   those bytes to stderr
 //   fill=<n>        n bytes to stdout, byte i being "0123456789abcdef"[i % 16]
 //   stdin           standard input copied to stdout until its end
+//   stdin-doubled   the same with every byte written twice: it writes twice what it reads
 //   wait-stdin      waits until one byte can be read from standard input (and takes it) or
 //                   the input ends: a gate that the parent opens when it is ready
 //   sleep=<ms>      pauses
@@ -124,8 +125,9 @@ void fill(platform::handle out, std::uint32_t count) {
   }
 }
 
-void copy_input(const std_handles& handles) {
+void copy_input(const std_handles& handles, bool doubled) {
   char buffer[4096];
+  std::string doubled_bytes;
   for (;;) {
     std::int32_t got = platform::handle_read(handles.input, buffer, sizeof buffer);
     if (got == 0)
@@ -136,7 +138,14 @@ void copy_input(const std_handles& handles) {
         return;
       fail(read_failed);
     }
-    write_all(handles.output, std::string_view(buffer, static_cast<std::size_t>(got)));
+    std::string_view bytes(buffer, static_cast<std::size_t>(got));
+    if (doubled) {
+      doubled_bytes.clear();
+      for (char c : bytes)
+        doubled_bytes.append(2, c);
+      bytes = doubled_bytes;
+    }
+    write_all(handles.output, bytes);
   }
 }
 
@@ -254,8 +263,8 @@ int main(int argc, char** argv) {
       write_all(handles.error, from_hex(value));
     } else if (is("fill=")) {
       fill(handles.output, number(value));
-    } else if (command == "stdin") {
-      copy_input(handles);
+    } else if (command == "stdin" || command == "stdin-doubled") {
+      copy_input(handles, command == "stdin-doubled");
     } else if (command == "wait-stdin") {
       char byte;
       platform::handle_read(handles.input, &byte, 1);

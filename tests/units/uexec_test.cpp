@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "ortolib/core/exception.h"
@@ -20,6 +21,7 @@
 #include "ortolib/streams/standard_streams.h"
 #include "support/captured_log.h"
 #include "support/child_run.h"
+#include "support/fatal_report.h"
 #include "support/line_ends.h"
 #include "support/scratch_file.h"
 
@@ -370,6 +372,70 @@ TEST(Uexec, AnInputWithoutHandleIsFedThroughAPipe) {
   EXPECT_EQ(child.unit->exit_code, 0);
   EXPECT_EQ(input->refcount, 2);  // the test's and the unit's
   release(input);
+}
+
+// Both sides through pipes with far more than the pipes hold: a child that copies its input,
+// one that writes twice what it reads, and one that never reads it, whose output is still
+// collected and whose unread input is no failure.
+TEST(Uexec, FeedingAndCollectingNeverWaitOnEachOther) {
+  std::string input(std::size_t{8} << 20, '\0');
+  for (std::size_t i = 0; i < input.size(); ++i)
+    input[i] = static_cast<char>('a' + i % 26);
+  std::string doubled;
+  for (char c : input)
+    doubled.append(2, c);
+  const struct {
+    const char* command;
+    const std::string& expected;
+  } rows[] = {{"stdin", input}, {"stdin-doubled", doubled}, {"fill=16", "0123456789abcdef"}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.command);
+    captured_std_error errors;
+    text_input* source = addref(new text_input(input));
+    child_exec child({row.command});
+    assign_ref(child.unit->input_stream, source);
+    const std::string output = child.run();
+    EXPECT_EQ(output.size(), row.expected.size());
+    EXPECT_TRUE(output == row.expected);
+    EXPECT_EQ(child.unit->exit_code, 0);
+    EXPECT_EQ(errors.text(), "");
+    EXPECT_EQ(child.unit->input_after_work, source);
+    release(source);
+  }
+}
+
+// From another thread: a run in progress ends as for a child killed from outside, and a held
+// child of background mode ends too. Nothing is left to end afterwards.
+TEST(Uexec, TerminateChildEndsTheRunningOrHeldChild) {
+  child_exec running({"sleep=60000"});
+  assign_ref(running.unit->output_stream, running.memory);
+  running.unit->run_unit(true);
+  while (!running.unit->terminate_child())  // until the worker has started the child
+    std::this_thread::yield();
+  running.unit->wait_run();
+  EXPECT_EQ(static_cast<std::uint32_t>(running.unit->exit_code), platform::killed_exit_code);
+  EXPECT_EQ(running.unit->process_handle, platform::no_handle);
+  EXPECT_FALSE(running.unit->terminate_child());
+
+  child_exec held({"sleep=60000"});
+  held.unit->background = true;
+  held.run();
+  ASSERT_TRUE(held.unit->terminate_child());
+  std::uint32_t code = 0;
+  ASSERT_TRUE(platform::process_wait(held.unit->process_handle, code));
+  EXPECT_EQ(code, platform::killed_exit_code);
+}
+
+TEST(UexecDeathTest, DestroyingAUnitWhoseRunIsNotFinishedIsFatal) {
+  EXPECT_FATAL(
+      {
+        auto* u = addref(new uexec);
+        u->path = ORTO_TEST_CHILD;
+        u->add_argument("sleep=3000");
+        u->run_unit(true);
+        release(u);
+      },
+      fatal_unit_running, "Fatal \\[c003c\\]: Unit destroyed while running \\[pt::uexec\\]");
 }
 
 TEST(Uexec, BackgroundModeHoldsTheChildAndLaterWorkDoesNothing) {

@@ -4,10 +4,12 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "ortolib/core/exception.h"
 #include "ortolib/core/memory.h"
 #include "ortolib/core/number_text.h"
+#include "ortolib/core/pending_exception.h"
 #include "ortolib/platform/command_line.h"
 #include "ortolib/platform/private/error.h"
 #include "ortolib/platform/private/file.h"
@@ -15,6 +17,7 @@
 #include "ortolib/streams/infile.h"
 #include "ortolib/streams/local_pipe.h"
 #include "ortolib/streams/outfile.h"
+#include "ortolib/units/input_feeder.h"
 
 namespace pt {
 namespace {
@@ -122,11 +125,78 @@ bool is_pipe_end(iobase* stream, std::int32_t kind) {
   return file != nullptr && file->pipe_peer_handle != platform::no_handle;
 }
 
+// Copies one read of the child's output on to destination. False at the end of the output.
+bool collect_chunk(infile& collector, outstm& destination, char* buffer) {
+  const std::int32_t got = collector.read_block(buffer, uexec::copy_chunk_size);
+  if (got < 1)
+    return false;
+  destination.write_block(buffer, got);
+  return true;
+}
+
+// Both directions through pipes: the input is fed on a thread of its own while this thread
+// collects, so neither waits on the child while the child waits on the other. A failure of
+// the output's destination does not stop the reading: the rest is drained, so that a child
+// blocked on a full pipe can go on and end (and the feeder with it). The first failure of
+// either side is thrown once both have ended.
+void feed_and_collect(run_streams& streams, const bool& background) {
+  input_feeder feeding(*streams.saved_input, std::exchange(streams.feeder, nullptr));
+  copy_buffer buffer;
+  pending_exception failure;
+  while (streams.collector != nullptr && !background) {
+    std::int32_t got = 0;
+    try {
+      got = streams.collector->read_block(buffer.get(), uexec::copy_chunk_size);
+    } catch (...) {
+      failure.keep_current();  // the pipe itself failed: nothing more can be drained
+    }
+    if (got < 1) {
+      drop(streams.collector);
+    } else if (!failure.has_exception()) {
+      try {
+        streams.saved_output->write_block(buffer.get(), got);
+      } catch (...) {
+        failure.keep_current();
+      }
+    }
+  }
+  if (background)
+    feeding.stop();
+  try {
+    feeding.finish();
+  } catch (...) {
+    failure.keep_current();
+  }
+  failure.rethrow();
+}
+
+// Copies between the unit's streams and the child's pipes until the child's side of each has
+// ended, or background mode is set. A failure passes out at once where one side alone is a
+// pipe, as it always has (the wrapper's path: the output alone).
+void copy_data(run_streams& streams, const bool& background) {
+  if (background)
+    return;
+  if (streams.feeder != nullptr && streams.collector != nullptr) {
+    feed_and_collect(streams, background);
+    return;
+  }
+  copy_buffer buffer;  // taken at its first use, kept for the rest of the loop
+  while (streams.feeder != nullptr && !background) {
+    if (!feed_chunk(*streams.saved_input, *streams.feeder, buffer.get(), uexec::copy_chunk_size))
+      drop(streams.feeder);
+  }
+  while (streams.collector != nullptr && !background) {
+    if (!collect_chunk(*streams.collector, *streams.saved_output, buffer.get()))
+      drop(streams.collector);
+  }
+}
+
 }  // namespace
 
 uexec::uexec() = default;
 
 uexec::~uexec() {
+  refuse_destruction_while_running();
   if (process_handle != platform::no_handle)
     platform::process_close(process_handle);
 }
@@ -153,6 +223,50 @@ string uexec::command_line() {
   return string(name.data(), string_length_of(name.size())) + argument_text();
 }
 
+bool uexec::terminate_child() {
+  critsec_guard hold(child_lock);
+  return child_live && platform::process_kill(process_handle);
+}
+
+void uexec::start_child(platform::handle& child_thread) {
+  const string arguments = argument_text();
+  platform::process_request request;
+  request.application = path.text();
+  request.arguments = arguments.text();
+  request.inherit_handles = inherit_handles;
+  request.std_input = input_stream->os_handle;
+  request.std_output = output_stream->os_handle;
+  request.std_error = output_stream->os_handle;
+  platform::process_info started;
+  if (arguments_overflow || !platform::process_start(request, started)) {
+    const platform::os_error error = arguments_overflow ? platform::command_line_too_long
+                                                        : platform::last_error();
+    throw new exception("Couldn't run '" + path + "' error " + uint32_to_decimal(error));
+  }
+  child_thread = started.thread;
+  critsec_guard hold(child_lock);
+  process_handle = started.process;
+  process_id = static_cast<std::int32_t>(started.process_id);
+  child_live = true;
+}
+
+void uexec::wait_for_child() {
+  // Ended first, reaped after: until the child is known to have ended terminate_child may
+  // still end it, and once it is reaped its id may belong to another process.
+  platform::process_wait_end(process_handle);
+  platform::handle ended = platform::no_handle;
+  {
+    critsec_guard hold(child_lock);
+    child_live = false;
+    ended = std::exchange(process_handle, platform::no_handle);
+    process_id = -1;
+  }
+  std::uint32_t code = 0;
+  if (platform::process_wait(ended, code) && code != still_active)
+    exit_code = static_cast<std::int32_t>(code);
+  platform::process_close(ended);
+}
+
 void uexec::work() {
   if (process_handle != platform::no_handle)
     return;  // a child started in background mode is still held
@@ -163,32 +277,13 @@ void uexec::work() {
   run_streams streams(*this);
   if (input_stream->os_handle == platform::no_handle)
     streams.substitute_input();
-  const platform::handle child_input = input_stream->os_handle;
   const bool close_input = is_pipe_end<infile>(input_stream, kind_infile);
   if (output_stream->os_handle == platform::no_handle)
     streams.substitute_output();
-  const platform::handle child_output = output_stream->os_handle;
   const bool close_output = is_pipe_end<outfile>(output_stream, kind_outfile);
 
-  const string arguments = argument_text();
-  platform::process_request request;
-  request.application = path.text();
-  request.arguments = arguments.text();
-  request.inherit_handles = inherit_handles;
-  request.std_input = child_input;
-  request.std_output = child_output;
-  request.std_error = child_output;
-  platform::process_info started;
-  if (arguments_overflow || !platform::process_start(request, started)) {
-    const platform::os_error error = arguments_overflow ? platform::command_line_too_long
-                                                        : platform::last_error();
-    throw new exception("Couldn't run '" + path + "' error " + uint32_to_decimal(error));
-  }
   thread_handle_holder child_thread;
-  child_thread.value = started.thread;
-  process_handle = started.process;
-  process_id = static_cast<std::int32_t>(started.process_id);
-
+  start_child(child_thread.value);
   // From here on the child holds the only write end of its output pipe, so the collector
   // sees the end of data once the child and everything that inherited the end have closed it.
   if (close_output)
@@ -196,40 +291,11 @@ void uexec::work() {
   if (close_input)
     input_stream->close_stream();
 
-  // One buffer, taken at its first use and kept for the rest of the loop.
-  copy_buffer buffer;
-  while ((streams.feeder != nullptr || streams.collector != nullptr) && !background) {
-    if (streams.feeder != nullptr) {
-      std::int32_t got = streams.saved_input->read_block(buffer.get(), copy_chunk_size);
-      if (got < 1) {
-        drop(streams.feeder);
-      } else {
-        streams.feeder->write_block(buffer.get(), got);
-        if (streams.saved_input->at_end())
-          drop(streams.feeder);
-      }
-    }
-    if (streams.collector != nullptr) {
-      std::int32_t got = streams.collector->read_block(buffer.get(), copy_chunk_size);
-      if (got < 1)
-        drop(streams.collector);
-      else
-        streams.saved_output->write_block(buffer.get(), got);
-    }
-  }
-
-  if (!background) {
-    std::uint32_t code = 0;
-    if (platform::process_wait(process_handle, code) && code != still_active)
-      exit_code = static_cast<std::int32_t>(code);
-    platform::process_close(process_handle);
-  }
-  child_thread.close();
-  if (!background) {
-    process_handle = platform::no_handle;
-    process_id = -1;
-  }
-  // streams puts the saved streams back and closes the pipe ends as it goes.
+  copy_data(streams, background);
+  if (!background)
+    wait_for_child();
+  // streams puts the saved streams back and closes the pipe ends as it goes; child_thread
+  // releases the thread handle.
 }
 
 }  // namespace pt

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "ortolib/core/critsec.h"
 #include "ortolib/core/string.h"
 #include "ortolib/core/variant.h"
 #include "ortolib/platform/types.h"
@@ -14,12 +15,18 @@ namespace pt {
 // A unit (kind_uexec) whose work starts path with the texts of args on its command line. A
 // stream that has an OS handle is given to the child as it is; one without (a memory stream,
 // for instance) is replaced for the run by one end of a local pipe, and work copies between
-// the pipe and the stream through one buffer, up to copy_chunk_size bytes a read, until every
-// holder of the pipe's other end has closed it (a grandchild that inherited the child's output
-// keeps it open). A read of the pipe returns as soon as the child has written anything, and
-// it goes on to the stream at once.
+// the pipe and the stream, up to copy_chunk_size bytes a read, until every holder of the
+// pipe's other end has closed it (a grandchild that inherited the child's output keeps it
+// open). A read of the pipe returns as soon as the child has written anything, and it goes on
+// to the stream at once. When both streams go through pipes, the input is fed on a thread of
+// its own (input_feeder.h) while work collects the output, so a child that writes more than
+// it reads, or reads nothing at all, never leaves the two waiting on each other.
 // Then work waits for the child and records its exit code; 259 (Windows' "still active") is
 // never recorded. After a normal run the streams are the ones the unit had before.
+//
+// A child that ends or closes its input before all of it was fed ends the feeding: the rest
+// of the input is dropped (the broken pipe is the end of the input, not a failure), and
+// everything it wrote is still collected.
 //
 // The command line is path, then for each item of args a space and the item as text
 // (variant_to_string): the items are tokens of the C-runtime rules, which work takes as they
@@ -42,13 +49,24 @@ namespace pt {
 // "Couldn't run '<path>' error <n>" when the child cannot be started, n being the OS error
 // (GetLastError on Windows, errno on POSIX; a command line too long for the OS is such a
 // failure, and for a batch file an argument holding CR or LF, ERROR_BAD_ARGUMENTS); the stream
-// error of a pipe that cannot be made, or of a read or write in the copy loop. After an error
-// in the copy loop the child is not waited for and stays held, as in background mode. In
-// every failure the unit's streams are put back and the pipe ends closed.
+// error of a pipe that cannot be made, or of a read or write in the copy loop. A failure of
+// the copy passes out of work at once when one side alone goes through a pipe; when both do,
+// the output is still read to its end (what fails to go on to the stream is dropped), so that
+// the child is never left blocked, and the first failure passes out then. After a failure of
+// the copy the child is not waited for and stays held, as in background mode. In every failure
+// the unit's streams are put back and the pipe ends closed.
 //
 // Background mode starts the child and returns without copying or waiting; the unit then
 // holds the child (process_handle, process_id) and every later work returns at once until the
-// unit is destroyed, which releases the handle without ending the child.
+// unit is destroyed, which releases the handle without ending the child. It is meant to be set
+// before a run: set during one, it ends the copy after the current read, and waits for a feed
+// in progress to end.
+//
+// terminate_child is the way out of a run that takes too long, or of a held child: it ends the
+// child at once from any thread, and a run in progress then ends as for a child killed from
+// outside (its output so far collected), with exit_code 0xC0000001 (-1073741823) on both
+// platforms: on POSIX the child dies of SIGKILL, which reads as that exception code; on
+// Windows TerminateProcess gives it that code.
 //
 // A child whose input goes through a pipe gets the read end alone, so it sees the end of its
 // input once the copy loop has fed it all; the wrapper never pipes the input side.
@@ -75,8 +93,15 @@ class uexec : public unit {
   bool arguments_overflow = false;
 
   uexec();
-  // Releases a held child's handle (the child runs on), then the fields and the unit.
+  // Releases a held child's handle (the child runs on), then the fields and the unit. A unit
+  // whose run is not finished is the fatal "Unit destroyed while running" (unit.h).
   ~uexec() override;
+
+  // Ends the child that a run in progress started, or the child held after background mode
+  // or a failed copy: at once, from any thread (TerminateProcess / SIGKILL). True when a child
+  // was ended; false when there was none (not yet started, already waited for) or the OS
+  // refused. What the child started itself runs on.
+  bool terminate_child();
 
   // Adds an argument to args, quoted (quote_argument), so that the child receives it as one
   // argument byte for byte, whatever blanks, quotes or backslashes it holds; it is cut at its
@@ -98,8 +123,18 @@ class uexec : public unit {
   void work() override;
 
  private:
+  // Guards process_handle and child_live between work and terminate_child.
+  critsec child_lock;
+  // True from the start of a child until work knows it has ended; only then is it waited for
+  // (reaped), so terminate_child never reaches a process that took over its id.
+  bool child_live = false;
+
   // What follows the program name on the command line: a space and each item of args.
   string argument_text();
+  // Starts the child on the unit's streams, as they are now; records it as held.
+  void start_child(platform::handle& child_thread);
+  // Waits for the held child to end, records its exit code and lets it go.
+  void wait_for_child();
 };
 
 }  // namespace pt
