@@ -2,6 +2,8 @@
 // connect, each unit behind the head runs on a thread of its own and reads what the unit in
 // front of it writes. Units are counted components: made with new, held by pt::ref.
 #include <cstdint>
+#include <stdexcept>
+#include <string>
 
 #include <ortolib/core/ref.h>
 #include <ortolib/core/string.h>
@@ -35,17 +37,21 @@ class upper_case : public pt::unit {
   }
 };
 
-// Copies its input line by line, each line after its number: "1: first".
+// Copies its input line by line, each line after its number: "1: first". An empty line is
+// refused: any exception that leaves work, the standard library's too, is a failure of the unit.
 class line_numbers : public pt::unit {
  protected:
   void work() override {
     pt::string line;
-    for (std::int32_t number = 1; input_stream->read_line(line); ++number)
+    for (std::int32_t number = 1; input_stream->read_line(line); ++number) {
+      if (line.is_empty())
+        throw std::invalid_argument("empty line " + std::to_string(number));
       output_stream->format("%d: %s\n", number, line);
+    }
   }
 };
 
-pt::string numbered_shout(const char* text, bool asynchronous) {
+pt::string numbered_shout(const char* text, bool asynchronous, pt::string& failure) {
   pt::ref source = pt::make_ref<text_source>(text);
   pt::ref upper = pt::make_ref<upper_case>();
   pt::ref numbers = pt::make_ref<line_numbers>();
@@ -61,8 +67,12 @@ pt::string numbered_shout(const char* text, bool asynchronous) {
   // run the chain is finished already and this returns at once.
   source->wait_run();
 
-  // A finished unit holds std_output again; memory stays open with the text in it. A unit
-  // whose run failed says so (failed(), last_error()) and has written "Error: <message>".
+  // The head answers for its whole chain: whether any unit of it failed, which one first and
+  // why. Each unit also says so of itself (failed(), last_error()), and by default writes
+  // "Error: <message>" on std_error.
+  failure = source->chain_failed() ? source->first_failed_unit() + ": " + source->first_error()
+                                   : pt::string();
+  // A finished unit holds std_output again; memory stays open with the text in it.
   return memory->collected_text();
 }
 

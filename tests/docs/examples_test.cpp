@@ -136,9 +136,11 @@ TEST(StreamsExample, APipeCarriesTheTextToItsReader) {
 TEST(UnitsExample, AChainOfThreeUpperCasesAndNumbersTheLines) {
   for (bool asynchronous : {false, true}) {
     SCOPED_TRACE(asynchronous ? "asynchronous" : "synchronous");
-    EXPECT_EQ(bytes_of(example::numbered_shout("hello, units 42\nsecond", asynchronous)),
+    pt::string failure = "left over";
+    EXPECT_EQ(bytes_of(example::numbered_shout("hello, units 42\nsecond", asynchronous, failure)),
               "1: HELLO, UNITS 42\n2: SECOND\n");
-    EXPECT_TRUE(example::numbered_shout("", asynchronous).is_empty());
+    EXPECT_TRUE(failure.is_empty());
+    EXPECT_TRUE(example::numbered_shout("", asynchronous, failure).is_empty());
   }
 }
 
@@ -150,7 +152,20 @@ TEST(UnitsExample, AChainCarriesFarMoreThanAPipeHolds) {
   }
   for (bool asynchronous : {false, true}) {
     SCOPED_TRACE(asynchronous ? "asynchronous" : "synchronous");
-    EXPECT_EQ(bytes_of(example::numbered_shout(text.c_str(), asynchronous)), expected);
+    pt::string failure;
+    EXPECT_EQ(bytes_of(example::numbered_shout(text.c_str(), asynchronous, failure)), expected);
+  }
+}
+
+// The last unit refuses an empty line: the head tells which unit of its chain failed first.
+TEST(UnitsExample, TheHeadTellsWhichUnitOfTheChainFailed) {
+  for (bool asynchronous : {false, true}) {
+    SCOPED_TRACE(asynchronous ? "asynchronous" : "synchronous");
+    captured_std_error errors;
+    pt::string failure;
+    EXPECT_EQ(bytes_of(example::numbered_shout("one\n\nthree", asynchronous, failure)), "1: ONE\n");
+    EXPECT_EQ(bytes_of(failure), "example::line_numbers: empty line 2");
+    EXPECT_EQ(errors.text().rfind("Error: empty line 2\n", 0), 0u) << errors.text();
   }
 }
 
