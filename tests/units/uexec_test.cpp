@@ -19,6 +19,7 @@
 #include "ortolib/streams/outfile.h"
 #include "ortolib/streams/outmemory.h"
 #include "ortolib/streams/standard_streams.h"
+#include "ortolib/units/unit_thread.h"
 #include "support/captured_log.h"
 #include "support/child_run.h"
 #include "support/fatal_report.h"
@@ -431,8 +432,9 @@ TEST(UexecDeathTest, DestroyingAUnitWhoseRunIsNotFinishedIsFatal) {
       {
         auto* u = addref(new uexec);
         u->path = ORTO_TEST_CHILD;
-        u->add_argument("sleep=3000");
+        u->add_argument("exit=0");
         u->run_unit(true);
+        u->worker->waitfor();  // the work is over: nothing runs while the process ends
         release(u);
       },
       fatal_unit_running, "Fatal \\[c003c\\]: Unit destroyed while running \\[pt::uexec\\]");

@@ -473,6 +473,7 @@ TEST_F(UnitDeathTest, DestroyingAUnitWhoseRunIsNotFinishedIsFatalAndNamesIt) {
   EXPECT_FATAL(
       {
         u->run_unit(true);
+        u->worker->waitfor();  // the work is over: nothing runs while the process ends
         release(u);
       },
       fatal_unit_running, "Fatal \\[c003c\\]: Unit destroyed while running \\[doomed\\]");
