@@ -43,6 +43,7 @@
 #include <thread>
 #include <vector>
 
+#include "ortolib/platform/error_numbers.h"
 #include "ortolib/platform/private/error.h"
 #include "ortolib/platform/private/file.h"
 #include "ortolib/platform/private/process.h"
@@ -134,7 +135,7 @@ void copy_input(const std_handles& handles, bool doubled) {
       return;
     if (got < 0) {
       // Windows ends a pipe with "broken pipe" where POSIX reads 0 bytes.
-      if (platform::stream_error_number(platform::last_error()) == 32)
+      if (platform::stream_error_number(platform::last_error()) == pt::error_broken_pipe)
         return;
       fail(read_failed);
     }

@@ -1,11 +1,13 @@
 // The per-thread last error and the mapping of OS errors to stream error numbers.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "ortolib/platform/error_numbers.h"
 #include "ortolib/platform/private/error.h"
 #include "ortolib/platform/private/file.h"
 #include "support/on_windows.h"
@@ -20,6 +22,24 @@ struct mapping_row {
   os_error os;
   int stream;
 };
+
+// The one table's numbers are the errno values its POSIX names stand for (these values are the
+// same in every C runtime the library is built with), and only the I/O error has no text.
+TEST(ErrorNumbers, EachNumberIsTheErrnoOfItsName) {
+  const struct {
+    int value;
+    const char* name;
+  } names[] = {{ENOENT, "ENOENT"}, {EIO, "EIO"},       {EBADF, "EBADF"},   {ENOMEM, "ENOMEM"},
+               {EACCES, "EACCES"}, {EEXIST, "EEXIST"}, {ENODEV, "ENODEV"}, {EMFILE, "EMFILE"},
+               {EFBIG, "EFBIG"},   {ENOSPC, "ENOSPC"}, {ESPIPE, "ESPIPE"}, {EROFS, "EROFS"},
+               {EPIPE, "EPIPE"}};
+  for (const auto& row : names) {
+    ASSERT_NE(error_number_name(row.value), nullptr) << row.name;
+    EXPECT_STREQ(error_number_name(row.value), row.name);
+    EXPECT_EQ(error_number_text(row.value) == nullptr, row.value == error_io) << row.name;
+  }
+  EXPECT_EQ(error_number_name(22), nullptr);  // EINVAL: no row
+}
 
 TEST(StreamErrorNumber, MapsEveryKnownOsErrorAndTheRestToFive) {
   // Windows error codes there, Linux errno values here.

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "ortolib/platform/command_line.h"
+#include "ortolib/platform/error_numbers.h"
 #include "ortolib/platform/private/error.h"
 #include "ortolib/platform/private/file.h"
 #include "ortolib/platform/private/pipe.h"
@@ -35,7 +36,7 @@ bool read_to_end(platform::handle h, std::string& into) {
     if (got == 0)
       return true;
     if (got < 0)
-      return platform::stream_error_number(platform::last_error()) == 32;
+      return platform::stream_error_number(platform::last_error()) == error_broken_pipe;
     into.append(buffer, static_cast<std::size_t>(got));
   }
 }

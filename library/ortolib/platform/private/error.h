@@ -13,9 +13,9 @@ using os_error = std::uint32_t;
 // call captures it at once, before anything else can overwrite it.
 os_error last_error();
 
-// Maps an OS error to the library's stream error number (POSIX errno numbering):
-// 2, 5, 9, 12, 13, 17, 19, 24, 27, 28, 29, 30 or 32; anything the table does not know is 5.
-// A failure reads alike on both systems: an errno gets the number of its Windows counterpart.
+// Maps an OS error to one of the library's error numbers (error_numbers.h); anything the
+// backend's map does not know is error_io. A failure reads alike on both systems: an errno
+// gets the number of its Windows counterpart.
 int stream_error_number(os_error error);
 
 }  // namespace pt::platform

@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include "ortolib/platform/error_numbers.h"
+
 namespace pt::platform {
 namespace {
 
@@ -25,20 +27,20 @@ os_error last_error() { return captured_error; }
 int stream_error_number(os_error error) {
   switch (error) {
     case ERROR_FILE_NOT_FOUND:
-    case ERROR_PATH_NOT_FOUND: return 2;
-    case ERROR_INVALID_HANDLE: return 9;
+    case ERROR_PATH_NOT_FOUND: return error_no_such_file;
+    case ERROR_INVALID_HANDLE: return error_bad_descriptor;
     case ERROR_NOT_ENOUGH_MEMORY:
-    case ERROR_OUTOFMEMORY: return 12;
+    case ERROR_OUTOFMEMORY: return error_out_of_memory;
     case ERROR_ACCESS_DENIED:
-    case ERROR_SHARING_VIOLATION: return 13;
-    case ERROR_FILE_EXISTS: return 17;
-    case ERROR_INVALID_DRIVE: return 19;
-    case ERROR_TOO_MANY_OPEN_FILES: return 24;
-    case ERROR_DISK_FULL: return 28;
-    case ERROR_SEEK_ON_DEVICE: return 29;
-    case ERROR_WRITE_PROTECT: return 30;
-    case ERROR_BROKEN_PIPE: return 32;
-    default: return 5;
+    case ERROR_SHARING_VIOLATION: return error_access_denied;
+    case ERROR_FILE_EXISTS: return error_file_exists;
+    case ERROR_INVALID_DRIVE: return error_no_such_device;
+    case ERROR_TOO_MANY_OPEN_FILES: return error_too_many_open_files;
+    case ERROR_DISK_FULL: return error_disk_full;
+    case ERROR_SEEK_ON_DEVICE: return error_cannot_seek;
+    case ERROR_WRITE_PROTECT: return error_read_only;
+    case ERROR_BROKEN_PIPE: return error_broken_pipe;
+    default: return error_io;
   }
 }
 
