@@ -14,6 +14,7 @@
 #include "ortolib/streams/estream.h"
 #include "support/child_run.h"
 #include "support/scratch_file.h"
+#include "support/stream_error.h"
 #include "test_streams.h"
 
 namespace pt {
@@ -63,13 +64,7 @@ TEST(Infile, AMissingFileRaisesItsNumberAndNamesTheFile) {
   scratch_file missing("missing");
   infile in;
   in.file_name = missing.c_str();
-  try {
-    in.open_stream();
-    FAIL() << "no error";
-  } catch (estream* error) {
-    EXPECT_EQ(error->error_code, 2);
-    EXPECT_EQ(message_of(error), "No such file or directory [" + missing.path() + "]");
-  }
+  EXPECT_STREAM_ERROR(in.open_stream(), 2, "No such file or directory [" + missing.path() + "]");
   EXPECT_TRUE(in.is_active);
   EXPECT_TRUE(in.end_reached);
   EXPECT_STREQ(in.error_message.text(), "Couldn't open");
@@ -81,13 +76,7 @@ TEST(Infile, AFolderIsRefusedAsAccessDenied) {
   scratch_file folder("folder");
   ASSERT_TRUE(std::filesystem::create_directory(folder.path()));
   infile in(folder.c_str());
-  try {
-    in.open_stream();
-    FAIL() << "no error";
-  } catch (estream* error) {
-    EXPECT_EQ(error->error_code, 13);
-    EXPECT_EQ(message_of(error), "Access denied [" + folder.path() + "]");
-  }
+  EXPECT_STREAM_ERROR(in.open_stream(), 13, "Access denied [" + folder.path() + "]");
 }
 
 TEST(Infile, AnAttachedHandleIsUsedOnceAndClosedWithTheStream) {
@@ -103,13 +92,7 @@ TEST(Infile, AnAttachedHandleIsUsedOnceAndClosedWithTheStream) {
   EXPECT_EQ(in.given_handle, platform::no_handle);
   EXPECT_EQ(in.pipe_peer_handle, platform::no_handle);
   // Without a new attachment the (empty) file name is opened.
-  try {
-    in.open_stream();
-    FAIL() << "no error";
-  } catch (estream* error) {
-    EXPECT_EQ(error->error_code, 2);
-    EXPECT_EQ(message_of(error), "No such file or directory");
-  }
+  EXPECT_STREAM_ERROR(in.open_stream(), 2, "No such file or directory");
   EXPECT_STREQ(in.error_message.text(), "Couldn't open");
 }
 

@@ -9,6 +9,7 @@
 
 #include "ortolib/streams/estream.h"
 #include "support/fatal_report.h"
+#include "support/stream_error.h"
 #include "test_streams.h"
 
 namespace pt {
@@ -100,13 +101,7 @@ TEST(InstmErrors, AClosedStreamRaisesStreamInactiveButIsAtEnd) {
     scripted_input in("abc", size);
     EXPECT_TRUE(in.at_end());
     char byte;
-    try {
-      in.read_block(&byte, 1);
-      FAIL() << "no error";
-    } catch (estream* error) {
-      EXPECT_EQ(error->error_code, 5);
-      EXPECT_EQ(message_of(error), "Stream inactive [scripted]");
-    }
+    EXPECT_STREAM_ERROR(in.read_block(&byte, 1), 5, "Stream inactive [scripted]");
     EXPECT_TRUE(in.requested.empty());
   }
 }
@@ -118,13 +113,7 @@ TEST(InstmErrors, ADeviceErrorMarksTheStreamAtEndBeforeItLeaves) {
   in.open_stream();
   in.statuses.clear();
   char bytes[10];
-  try {
-    in.read_block(bytes, 10);
-    FAIL() << "no error";
-  } catch (estream* error) {
-    EXPECT_EQ(error->error_code, 13);
-    EXPECT_EQ(message_of(error), "Access denied [scripted]");
-  }
+  EXPECT_STREAM_ERROR(in.read_block(bytes, 10), 13, "Access denied [scripted]");
   EXPECT_EQ(in.statuses, (counts{status_reading, status_at_end}));
   EXPECT_TRUE(in.end_reached);
   EXPECT_TRUE(in.is_active);

@@ -8,6 +8,7 @@
 
 #include "ortolib/streams/estream.h"
 #include "support/fatal_report.h"
+#include "support/stream_error.h"
 #include "test_streams.h"
 
 namespace pt {
@@ -112,14 +113,10 @@ TEST(IobaseLife, EachOpenStartsWithPositionZeroAndNoRecordedError) {
 TEST(IobaseLife, AFailedOpenLeavesTheStreamActiveAtEndUntilClosed) {
   scripted_input in("abc", 8);
   in.fail_open = true;
-  try {
-    in.open_stream();
-    FAIL() << "the open did not raise";
-  } catch (estream* error) {
-    EXPECT_EQ(error->error_code, 2);
-    EXPECT_EQ(error->source_stream, &in);
-    EXPECT_EQ(message_of(error), "No such file or directory [scripted]");
-  }
+  const test::raised_stream_error raised = test::stream_error_raised_by([&] { in.open_stream(); });
+  EXPECT_EQ(raised.number, 2);
+  EXPECT_EQ(raised.source, &in);
+  EXPECT_EQ(raised.message, "No such file or directory [scripted]");
   EXPECT_TRUE(in.is_active);
   EXPECT_TRUE(in.end_reached);
   EXPECT_NE(in.buffer, nullptr);
@@ -190,14 +187,9 @@ TEST(IobaseErrors, ASeekWithoutHandleRaisesTheTextOfItsNumber) {
   scripted_input named("", 0), anonymous("", 0);
   anonymous.name = "";
   for (scripted_input* s : {&named, &anonymous}) {
-    try {
-      s->device_seek(10, 0);
-      FAIL() << "the seek did not raise";
-    } catch (estream* error) {
-      EXPECT_EQ(error->error_code, 29);
-      EXPECT_EQ(message_of(error), s == &named ? "Can not seek on this device [scripted]"
-                                               : "Can not seek on this device");
-    }
+    EXPECT_STREAM_ERROR(
+        s->device_seek(10, 0), 29,
+        s == &named ? "Can not seek on this device [scripted]" : "Can not seek on this device");
     EXPECT_TRUE(s->end_reached);
     EXPECT_EQ(s->error_code, 29);
     EXPECT_STREQ(s->error_message.text(), "Can't seek on this device");
@@ -225,11 +217,11 @@ TEST(IobaseErrors, AKnownNumberWinsOverTheWordsAndTheNameIsAppendedOnce) {
       scripted_input in("", 0);
       if (!named)
         in.name = "";
-      try {
-        in.raise_stream_error(row.number, row.words);
-      } catch (estream* error) {
-        EXPECT_EQ(message_of(error), named ? row.named : row.nameless) << row.words;
-      }
+      EXPECT_EQ(test::stream_error_raised_by([&] {
+                  in.raise_stream_error(row.number, row.words);
+                }).message,
+                named ? row.named : row.nameless)
+          << row.words;
       EXPECT_EQ(std::string(in.compose_error_message().text()), named ? row.named : row.nameless);
     }
   }

@@ -10,6 +10,7 @@
 #include "ortolib/streams/estream.h"
 #include "ortolib/streams/infile.h"
 #include "ortolib/streams/outfile.h"
+#include "support/stream_error.h"
 #include "test_streams.h"
 
 namespace pt {
@@ -117,14 +118,11 @@ TEST(LocalPipe, WritingWithoutAReaderIsABrokenPipeError) {
   out.set_buffer_size(0);
   make_local_pipe(in, out);
   in.close_stream();
-  try {
-    out.write_text("nobody listens");
-    FAIL() << "no error";
-  } catch (estream* error) {
-    EXPECT_EQ(error->error_code, 32);
-    EXPECT_EQ(error->source_stream, &out);
-    EXPECT_EQ(message_of(error), "Broken pipe");  // pipe ends have no name
-  }
+  const test::raised_stream_error raised =
+      test::stream_error_raised_by([&] { out.write_text("nobody listens"); });
+  EXPECT_EQ(raised.number, 32);
+  EXPECT_EQ(raised.source, &out);
+  EXPECT_EQ(raised.message, "Broken pipe");  // pipe ends have no name
   EXPECT_STREQ(out.error_message.text(), "Couldn't write");
   EXPECT_EQ(out.status, status_at_end);
   EXPECT_TRUE(out.end_reached);
@@ -135,12 +133,7 @@ TEST(LocalPipe, AClosedPipeEndReopensItsEmptyFileName) {
   outfile out;
   make_local_pipe(in, out);
   in.close_stream();
-  try {
-    in.open_stream();
-    FAIL() << "no error";
-  } catch (estream* error) {
-    EXPECT_EQ(message_of(error), "No such file or directory");
-  }
+  EXPECT_STREAM_ERROR(in.open_stream(), 2, "No such file or directory");
   EXPECT_STREQ(in.error_message.text(), "Couldn't open");
 }
 

@@ -10,6 +10,7 @@
 #include "ortolib/streams/estream.h"
 #include "ortolib/streams/infile.h"
 #include "ortolib/streams/local_pipe.h"
+#include "support/stream_error.h"
 #include "test_streams.h"
 
 namespace pt {
@@ -55,13 +56,7 @@ TEST(Logfile, AHandleThatCouldNotBeDuplicatedFailsAtTheFirstWrite) {
   log.attach_handle(platform::unusable_handle);
   log.open_stream();  // opening still succeeds
   EXPECT_TRUE(log.is_active);
-  try {
-    log.format("%d lost\n", 1);
-    FAIL() << "no error";
-  } catch (estream* error) {
-    EXPECT_EQ(error->error_code, 9);
-    EXPECT_EQ(message_of(error), "Invalid file descriptor");
-  }
+  EXPECT_STREAM_ERROR(log.format("%d lost\n", 1), 9, "Invalid file descriptor");
   EXPECT_STREQ(log.error_message.text(), "Couldn't write");
   EXPECT_EQ(log.status, status_at_end);
   // The lock was left with the exception: another thread can take it.
@@ -78,13 +73,7 @@ TEST(Logfile, AnInputOnAHandleThatCouldNotBeDuplicatedFailsAtTheFirstRead) {
     in.attach_handle(platform::unusable_handle);
     in.open_stream();
     char byte;
-    try {
-      in.read_block(&byte, 1);
-      FAIL() << "no error";
-    } catch (estream* error) {
-      EXPECT_EQ(error->error_code, 9);
-      EXPECT_EQ(message_of(error), "Invalid file descriptor");
-    }
+    EXPECT_STREAM_ERROR(in.read_block(&byte, 1), 9, "Invalid file descriptor");
     EXPECT_STREQ(in.error_message.text(), "Couldn't read");
     EXPECT_TRUE(in.at_end());
   }

@@ -14,6 +14,7 @@
 #include "support/child_run.h"
 #include "support/on_windows.h"
 #include "support/scratch_file.h"
+#include "support/stream_error.h"
 #include "test_streams.h"
 
 namespace pt {
@@ -94,13 +95,7 @@ TEST(Outfile, AFileThatCannotBeCreatedRaisesCouldntOpen) {
   const std::string path = folder.path() + "/file";
   for (bool append : {false, true}) {
     outfile out(path.c_str(), append);
-    try {
-      out.open_stream();
-      FAIL() << "no error";
-    } catch (estream* error) {
-      EXPECT_EQ(error->error_code, 2);
-      EXPECT_EQ(message_of(error), "No such file or directory [" + path + "]");
-    }
+    EXPECT_STREAM_ERROR(out.open_stream(), 2, "No such file or directory [" + path + "]");
     EXPECT_STREQ(out.error_message.text(), "Couldn't open");
     EXPECT_TRUE(out.is_active);
   }

@@ -7,6 +7,7 @@
 
 #include "ortolib/streams/estream.h"
 #include "support/fatal_report.h"
+#include "support/stream_error.h"
 #include "test_streams.h"
 
 namespace pt {
@@ -112,13 +113,7 @@ TEST(Outmemory, CloseAndReopenStartAnEmptyText) {
 
 TEST(Outmemory, TheTextOfAClosedStreamIsRefused) {
   outmemory out;
-  try {
-    out.collected_text();
-    FAIL() << "no error";
-  } catch (estream* error) {
-    EXPECT_EQ(error->error_code, 5);
-    EXPECT_EQ(message_of(error), "Stream inactive [mem]");
-  }
+  EXPECT_STREAM_ERROR(out.collected_text(), 5, "Stream inactive [mem]");
 }
 
 TEST(Outmemory, SeeksComputeAPositionWithoutMoving) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "ortolib/streams/estream.h"
+#include "support/stream_error.h"
 #include "test_streams.h"
 
 namespace pt {
@@ -37,13 +38,7 @@ TEST(Outnull, AcceptsEverythingAndKeepsNothing) {
 TEST(Outnull, ASeekIsRefusedAsThereIsNoDevice) {
   seekable_null out;
   out.open_stream();
-  try {
-    out.device_seek(0, 0);
-    FAIL() << "no error";
-  } catch (estream* error) {
-    EXPECT_EQ(error->error_code, 29);
-    EXPECT_EQ(message_of(error), "Can not seek on this device [<null>]");
-  }
+  EXPECT_STREAM_ERROR(out.device_seek(0, 0), 29, "Can not seek on this device [<null>]");
 }
 
 }  // namespace

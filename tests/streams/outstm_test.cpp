@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "ortolib/streams/estream.h"
+#include "support/stream_error.h"
 #include "test_streams.h"
 
 namespace pt {
@@ -107,13 +108,7 @@ TEST(OutstmText, WritesWithoutTheTerminatorAndIgnoresANullText) {
 TEST(OutstmErrors, AClosedStreamRaisesStreamInactive) {
   for (std::int32_t size : {0, 8}) {
     recording_output out(false, size);
-    try {
-      out.put_byte('x');
-      FAIL() << "no error";
-    } catch (estream* error) {
-      EXPECT_EQ(error->error_code, 5);
-      EXPECT_EQ(message_of(error), "Stream inactive [recorder]");
-    }
+    EXPECT_STREAM_ERROR(out.put_byte('x'), 5, "Stream inactive [recorder]");
     EXPECT_EQ(test::stream_error_of([&] { out.write_block("x", 1); }), 5);
     EXPECT_TRUE(out.writes.empty());
   }
@@ -124,13 +119,7 @@ TEST(OutstmErrors, AFailedWriteRaisesAndTheRestOfTheBufferIsNeverWritten) {
   out.fail_at_write = 0;
   out.open_stream();
   out.statuses.clear();
-  try {
-    out.write_block("abcdef", 6);
-    FAIL() << "no error";
-  } catch (estream* error) {
-    EXPECT_EQ(error->error_code, 28);
-    EXPECT_EQ(message_of(error), "Disk full [recorder]");
-  }
+  EXPECT_STREAM_ERROR(out.write_block("abcdef", 6), 28, "Disk full [recorder]");
   EXPECT_EQ(out.statuses, (counts{status_at_end}));
   EXPECT_TRUE(out.end_reached);
   EXPECT_STREQ(out.error_message.text(), "Couldn't write");

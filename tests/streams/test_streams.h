@@ -13,6 +13,7 @@
 #include "ortolib/streams/estream.h"
 #include "ortolib/streams/instm.h"
 #include "ortolib/streams/outstm.h"
+#include "support/stream_error.h"
 
 namespace pt::test {
 
@@ -91,19 +92,5 @@ void format_onto(outstm& stream, const char* format, ...);
 
 // The message of a caught stream exception, and the exception deleted.
 std::string message_of(exception* error);
-
-// Runs action and returns the error number of the estream it raised (deleting it), or -1
-// when it raised none.
-template <class action_type>
-std::int32_t stream_error_of(action_type action) {
-  try {
-    action();
-  } catch (estream* error) {
-    std::int32_t number = error->error_code;
-    delete error;
-    return number;
-  }
-  return -1;
-}
 
 }  // namespace pt::test
