@@ -93,6 +93,19 @@ class thread_handle_holder {
   }
 };
 
+// What ties a stand-in child to the process, ended once, when work ends: after the wait on the
+// normal path, and for a child left running when work fails.
+class stand_in_holder {
+ public:
+  explicit stand_in_holder(platform::handle tie) : tie_(tie) {}
+  stand_in_holder(const stand_in_holder&) = delete;
+  stand_in_holder& operator=(const stand_in_holder&) = delete;
+  ~stand_in_holder() { platform::process_stand_in_end(tie_); }
+
+ private:
+  platform::handle tie_;
+};
+
 // The copy loop's one buffer (copy_chunk_size bytes), allocated when it is first needed, so
 // that a unit that copies nothing (background mode) takes none.
 class copy_buffer {
@@ -178,12 +191,14 @@ void uexec::work() {
   request.std_input = child_input;
   request.std_output = child_output;
   request.std_error = child_output;
+  request.stand_in = stand_in && !background;
   platform::process_info started;
   if (arguments_overflow || !platform::process_start(request, started)) {
     const platform::os_error error = arguments_overflow ? platform::command_line_too_long
                                                         : platform::last_error();
     throw new exception("Couldn't run '" + path + "' error " + uint32_to_decimal(error));
   }
+  const stand_in_holder tie(started.stand_in);
   thread_handle_holder child_thread;
   child_thread.value = started.thread;
   process_handle = started.process;
