@@ -73,6 +73,9 @@ void report_file_failure(const char* verb, const char* path, std::uint32_t error
   }
   child = pt::addref(new pt::uexec);
   child->path = executable;
+  // cmdwrap stands in for its child: a caller that stops cmdwrap stops the child and still gets
+  // what the child wrote, and a cmdwrap killed outright leaves no child behind.
+  child->stand_in = true;
 
   pt::platform::command_line_room room(executable);
   argument_lines arguments = read_argument_lines(argument_file, room);

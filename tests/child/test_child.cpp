@@ -16,6 +16,11 @@
 //   abort           calls abort()
 //   grandchild=<ms> starts this program again with "sleep=<ms> out=6c617465" ("late") on the
 //                   same stdout and stderr, and goes on without waiting for it
+//   detached=<hex>  starts this program again with that command-line text (hex bytes) after
+//                   its name, on the same stdin and with no stdout or stderr, and goes on
+//                   without waiting for it: a grandchild that holds none of the output
+//   mark=<hex>      creates an empty file at that path (hex bytes): a sign to the parent that
+//                   the commands before it have run
 //   close-out       closes its standard output and standard error (the process's own and its
 //                   duplicates), so a reader sees the end of data while the child runs on
 //   descriptors     the open descriptors it did not open itself (POSIX: /proc/self/fd),
@@ -150,15 +155,14 @@ void copy_input(const std_handles& handles, bool doubled) {
   }
 }
 
-void start_grandchild(const char* self, std::string_view milliseconds, const std_handles& handles) {
-  std::string arguments = " sleep=";
-  arguments.append(milliseconds).append(" out=").append(to_hex("late"));
+void start_grandchild(const char* self, const std::string& arguments, platform::handle input,
+                      platform::handle output, platform::handle error) {
   platform::process_request request;
   request.application = self;
   request.arguments = arguments.c_str();
-  request.std_input = handles.input;
-  request.std_output = handles.output;
-  request.std_error = handles.error;
+  request.std_input = input;
+  request.std_output = output;
+  request.std_error = error;
   platform::process_info started;
   if (!platform::process_start(request, started))
     fail(grandchild_failed);
@@ -278,7 +282,14 @@ int main(int argc, char** argv) {
     } else if (command == "abort") {
       std::abort();
     } else if (is("grandchild=")) {
-      start_grandchild(argv[0], value, handles);
+      const std::string late = " sleep=" + std::string(value) + " out=" + to_hex("late");
+      start_grandchild(argv[0], late, handles.input, handles.output, handles.error);
+    } else if (is("detached=")) {
+      start_grandchild(argv[0], from_hex(value), handles.input, platform::no_handle,
+                       platform::no_handle);
+    } else if (is("mark=")) {
+      if (!std::ofstream(from_hex(value), std::ios::binary))
+        fail(write_failed);
     } else if (command == "close-out") {
       close_output(handles);
     } else if (command == "descriptors") {

@@ -3,80 +3,21 @@
 // signal settings cmdwrap was started with.
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <filesystem>
 #include <sstream>
 #include <string>
-#include <thread>
 
 #include "cmdwrap_run.h"
 #include "ortolib/platform/private/error.h"
 #include "ortolib/platform/private/file.h"
 #include "ortolib/platform/private/pipe.h"
 #include "ortolib/platform/private/process.h"
-#include "ortolib/platform/private/startup.h"
 #include "support/child_run.h"
 #include "support/handle_probes.h"
 #include "support/line_ends.h"
 #include "support/on_windows.h"
-#include "support/scratch_file.h"
 
 namespace pt::test {
 namespace {
-
-// Checks done() every 10 ms for up to 30 s: a guard that turns a hang into a failure, never a
-// measure of speed.
-template <class condition>
-bool eventually(condition done) {
-  for (int i = 0; i < 3000 && !done(); ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  return done();
-}
-
-TEST(Inheritance, AChildThatOutlivesCmdwrapHoldsNothingOfItsAndEndsOnABrokenPipe) {
-  platform::process_startup();  // a write to the gate without a reader must fail, not end us
-  // The child marks that it runs, waits at a gate (cmdwrap's standard input), then writes
-  // more than a pipe holds.
-  scratch_file arguments("args"), mark("child-runs");
-  arguments.write("replace=" + hex(mark.path()) + "\nwait-stdin\nfill=1000000\n");
-  platform::handle gate_read, gate_write, out_read, out_write;
-  ASSERT_TRUE(platform::pipe_create(gate_read, gate_write));
-  ASSERT_TRUE(platform::pipe_create(out_read, out_write));
-  const std::string command = test_child_arguments({ORTO_TEST_CHILD, arguments.path()});
-  platform::process_request request;
-  request.application = ORTO_CMDWRAP;
-  request.arguments = command.c_str();
-  request.std_input = gate_read;
-  request.std_output = request.std_error = out_write;
-  platform::process_info wrapper;
-  ASSERT_TRUE(platform::process_start(request, wrapper)) << "error " << platform::last_error();
-  platform::handle_close(gate_read);
-  platform::handle_close(out_write);
-  EXPECT_TRUE(eventually([&] { return std::filesystem::exists(mark.path()); }));
-
-  // A caller that gives up on cmdwrap (a timeout) while the child waits at its gate.
-  process_kill(wrapper.process);
-  std::uint32_t status = 0;
-  EXPECT_TRUE(platform::process_wait(wrapper.process, status));
-  platform::process_close(wrapper.thread);
-  platform::process_close(wrapper.process);
-  // The caller reading cmdwrap's output to its end is not held by the child, nor is the
-  // argument file (Windows refuses to remove a file that a process holds open).
-  EXPECT_TRUE(eventually([&] { return !pipe_has_writer(out_read); }))
-      << "the child holds cmdwrap's standard output";
-  std::error_code error;
-  EXPECT_TRUE(std::filesystem::remove(arguments.path(), error)) << error.message();
-
-  // Through the gate, the child writes into a pipe that nobody reads any more: it must fail
-  // and end, not block for ever. It has ended once the gate has no reader left. (It may have
-  // ended already: its report of the replace follows the mark, and meets the same broken pipe
-  // when cmdwrap was killed in between; a child that held its own pipe's reader would not.)
-  (void)platform::handle_write(gate_write, "!", 1);
-  EXPECT_TRUE(eventually([&] { return platform::handle_write(gate_write, "?", 1) != 1; }))
-      << "the child still runs";
-  platform::handle_close(gate_write);
-  platform::handle_close(out_read);
-}
 
 // Whether the helper child's list of descriptors names fd.
 bool lists(const std::string& descriptors, platform::handle fd) {

@@ -12,7 +12,7 @@
 namespace pt::test {
 
 // The signals a test sets up for a process it starts (signal_report.h names them).
-enum class test_signal { hangup, interrupt, quit, pipe, file_size, child, user1 };
+enum class test_signal { hangup, interrupt, quit, terminate, pipe, file_size, child, user1 };
 
 struct process_limits {
   std::uint64_t address_space = 0;  // bytes of virtual address space; 0 for no limit
@@ -44,5 +44,14 @@ bool limit_this_process(const process_limits& limits);
 platform::os_error start_limited(const platform::process_request& request,
                                  const process_limits& limits, platform::process_info& started,
                                  const signal_setup& signals = {});
+
+// Sends the signal to a process started by the test, as a caller or the terminal would (POSIX
+// kill). False where there are no signals (Windows) or when it cannot be sent.
+bool process_signal(platform::handle process, test_signal which);
+
+// Puts the calling process into a new job of its own, as a caller that runs its programs in a
+// job does: everything it starts afterwards runs in that job too. False where there are no
+// jobs (POSIX) or when the OS refuses.
+bool join_new_job();
 
 }  // namespace pt::test

@@ -10,4 +10,12 @@ inline constexpr bool sanitized_build = true;
 inline constexpr bool sanitized_build = false;
 #endif
 
+// ThreadSanitizer runs a signal handler only when the thread next enters its runtime, not while
+// the thread waits in a call that the signal restarts (a blocking read).
+#if defined(__SANITIZE_THREAD__)
+inline constexpr bool handlers_deferred = true;
+#else
+inline constexpr bool handlers_deferred = false;
+#endif
+
 }  // namespace pt::test

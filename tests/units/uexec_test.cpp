@@ -25,6 +25,7 @@
 #include "support/fatal_report.h"
 #include "support/line_ends.h"
 #include "support/scratch_file.h"
+#include "support/signal_report.h"
 
 namespace pt {
 namespace {
@@ -507,6 +508,17 @@ TEST(Uexec, AStreamErrorInTheCopyLoopLeavesTheChildHeld) {
   EXPECT_TRUE(platform::process_wait(held, code));  // the child ends without its reader
   release(u);
   release(output);
+}
+
+TEST(Uexec, AStandInChildInheritsWhatAnyOtherDoesAndTheRunLeavesNoHandlerBehind) {
+  const std::string before = test::signal_report();
+  child_exec plain({"signals", "exit=3"});
+  const std::string inherited = plain.run();
+  child_exec stand_in({"signals", "exit=3"});
+  stand_in.unit->stand_in = true;
+  EXPECT_EQ(stand_in.run(), inherited);
+  EXPECT_EQ(stand_in.unit->exit_code, 3);
+  EXPECT_EQ(test::signal_report(), before);
 }
 
 }  // namespace

@@ -96,6 +96,19 @@ class thread_handle_holder {
   }
 };
 
+// What ties a stand-in child to the process, ended once, when work ends: after the wait on the
+// normal path, and for a child left running when work fails.
+class stand_in_holder {
+ public:
+  explicit stand_in_holder(platform::handle tie) : tie_(tie) {}
+  stand_in_holder(const stand_in_holder&) = delete;
+  stand_in_holder& operator=(const stand_in_holder&) = delete;
+  ~stand_in_holder() { platform::process_stand_in_end(tie_); }
+
+ private:
+  platform::handle tie_;
+};
+
 // The copy loop's one buffer (copy_chunk_size bytes), allocated when it is first needed, so
 // that a unit that copies nothing (background mode) takes none.
 class copy_buffer {
@@ -228,7 +241,7 @@ bool uexec::terminate_child() {
   return child_live && platform::process_kill(process_handle);
 }
 
-void uexec::start_child(platform::handle& child_thread) {
+void uexec::start_child(platform::handle& child_thread, platform::handle& stand_in_tie) {
   const string arguments = argument_text();
   platform::process_request request;
   request.application = path.text();
@@ -237,6 +250,7 @@ void uexec::start_child(platform::handle& child_thread) {
   request.std_input = input_stream->os_handle;
   request.std_output = output_stream->os_handle;
   request.std_error = output_stream->os_handle;
+  request.stand_in = stand_in && !background;
   platform::process_info started;
   if (arguments_overflow || !platform::process_start(request, started)) {
     const platform::os_error error = arguments_overflow ? platform::command_line_too_long
@@ -244,6 +258,7 @@ void uexec::start_child(platform::handle& child_thread) {
     throw new exception("Couldn't run '" + path + "' error " + uint32_to_decimal(error));
   }
   child_thread = started.thread;
+  stand_in_tie = started.stand_in;
   critsec_guard hold(child_lock);
   process_handle = started.process;
   process_id = static_cast<std::int32_t>(started.process_id);
@@ -283,7 +298,9 @@ void uexec::work() {
   const bool close_output = is_pipe_end<outfile>(output_stream, kind_outfile);
 
   thread_handle_holder child_thread;
-  start_child(child_thread.value);
+  platform::handle stand_in_tie = platform::no_handle;
+  start_child(child_thread.value, stand_in_tie);
+  const stand_in_holder tie(stand_in_tie);
   // From here on the child holds the only write end of its output pipe, so the collector
   // sees the end of data once the child and everything that inherited the end have closed it.
   if (close_output)

@@ -91,6 +91,20 @@ class uexec : public unit {
   // "Couldn't run '<path>' error <n>", n being E2BIG or ERROR_FILENAME_EXCED_RANGE, without
   // starting anything.
   bool arguments_overflow = false;
+  // The child stands in for this process while work waits for it: stopping the process stops
+  // the child, and work goes on collecting until the child has ended and records its end as
+  // usual. POSIX: SIGTERM and SIGHUP that reach the process are passed on to the child (unless
+  // they were ignored when the run began: they stay ignored), SIGINT and SIGQUIT do not end the
+  // process (the child gets them from the terminal and decides); the process's own handlers
+  // are back after the run, and one run at a time has the signals. Linux: a process killed
+  // outright (SIGKILL) takes the child with it, as does the end of the thread that ran work
+  // (for a child left held by a failed copy loop); what the child started itself runs on.
+  // Windows: the child and what it starts run in a job that ends them if the process is
+  // terminated; after the child's end the job lets go of what it left running. Inside a
+  // caller's job that allows no other the child runs outside any job. Ctrl+C and Ctrl+Break at
+  // the console do not end the process during the run. What the child inherits is the same
+  // either way. No effect in background mode, where the child is to outlive the run.
+  bool stand_in = false;
 
   uexec();
   // Releases a held child's handle (the child runs on), then the fields and the unit. A unit
@@ -131,8 +145,9 @@ class uexec : public unit {
 
   // What follows the program name on the command line: a space and each item of args.
   string argument_text();
-  // Starts the child on the unit's streams, as they are now; records it as held.
-  void start_child(platform::handle& child_thread);
+  // Starts the child on the unit's streams, as they are now, and records it as held; the
+  // caller releases the thread handle and the stand-in tie it gives.
+  void start_child(platform::handle& child_thread, platform::handle& stand_in_tie);
   // Waits for the held child to end, records its exit code and lets it go.
   void wait_for_child();
 };

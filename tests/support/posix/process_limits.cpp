@@ -31,6 +31,7 @@ int signal_number(test_signal which) {
     case test_signal::hangup: return SIGHUP;
     case test_signal::interrupt: return SIGINT;
     case test_signal::quit: return SIGQUIT;
+    case test_signal::terminate: return SIGTERM;
     case test_signal::pipe: return SIGPIPE;
     case test_signal::file_size: return SIGXFSZ;
     case test_signal::child: return SIGCHLD;
@@ -125,6 +126,12 @@ int descriptor(platform::handle h) { return h < 0 || h > INT_MAX ? -1 : static_c
 }  // namespace
 
 bool process_limits_supported() { return true; }
+
+bool join_new_job() { return false; }
+
+bool process_signal(platform::handle process, test_signal which) {
+  return ::kill(static_cast<pid_t>(process), signal_number(which)) == 0;
+}
 
 bool limit_this_process(const process_limits& limits) {
   std::vector<limit_setting> settings;

@@ -10,6 +10,14 @@ namespace pt::test {
 
 bool process_limits_supported() { return false; }
 
+bool process_signal(platform::handle, test_signal) { return false; }
+
+bool join_new_job() {
+  // The handle stays open for the rest of the process: the job lives while it runs.
+  const HANDLE job = CreateJobObjectA(nullptr, nullptr);
+  return job != nullptr && AssignProcessToJobObject(job, GetCurrentProcess()) != FALSE;
+}
+
 bool limit_this_process(const process_limits&) { return false; }
 
 platform::os_error start_limited(const platform::process_request&, const process_limits&,

@@ -1,7 +1,7 @@
 // POSIX backend: starting a child the way CreateProcessA starts one (the arguments split by the
 // C-runtime rules, no path search, chosen standard handles) with vfork and execve, so that the
-// child runs under the signal settings the process was started with; and reading its end as a
-// Windows exit code.
+// child runs under the signal settings the process was started with; a child that stands in for
+// the process tied to it (stand_in.cpp); and reading its end as a Windows exit code.
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -15,6 +15,7 @@
 #include "ortolib/platform/command_line.h"
 #include "ortolib/platform/posix/error.h"
 #include "ortolib/platform/posix/signals.h"
+#include "ortolib/platform/posix/stand_in.h"
 #include "ortolib/platform/private/error.h"
 #include "ortolib/platform/private/process.h"
 
@@ -39,6 +40,7 @@ struct child_plan {
   bool inherit_handles = true;
   int report = -1;  // close-on-exec pipe: an exec that fails writes its errno here
   const posix::startup_signals* signals = nullptr;
+  pid_t parent = 0;  // a stand-in's: the process it is tied to; 0 for any other child
 };
 
 [[noreturn]] void report_failure(int report) {
@@ -120,6 +122,8 @@ void restore_signals(const child_plan& plan) {
   if (!plan.inherit_handles)
     keep_only_standard_descriptors(plan);
   restore_signals(plan);
+  if (plan.parent != 0 && !posix::tie_to_parent(plan.parent))
+    report_failure(plan.report);  // nobody is left to read it when the parent has gone
   ::execve(plan.path, plan.argv, plan.envp);
   report_failure(plan.report);
 }
@@ -164,6 +168,14 @@ std::uint32_t signal_exit_code(int signal_number) {
     case SIGINT: return 0xC000013A;   // control-C exit
     case SIGABRT: return 0xC0000409;  // what abort() raises as a fail-fast on Windows
     default: return 0xC0000001;       // unsuccessful
+  }
+}
+
+// Waits until the child has ended, leaving it unreaped: its id stays taken meanwhile, so a
+// signal passed on to it cannot reach another process.
+void wait_unreaped(pid_t pid) {
+  siginfo_t info{};
+  while (::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOWAIT) < 0 && errno == EINTR) {
   }
 }
 
@@ -233,11 +245,18 @@ bool process_start(const process_request& request, process_info& started) {
   plan.inherit_handles = request.inherit_handles;
   plan.report = report[1];
   plan.signals = &posix::signals_at_startup();
+  if (request.stand_in)
+    plan.parent = ::getpid();
+  const bool forwarding = request.stand_in && posix::forwarding_begin();
   const pid_t pid = start_child(plan);
   if (pid < 0)
     error_capture();
+  else if (forwarding)
+    posix::forwarding_child(pid);
   ::close(report[1]);
   if (pid < 0) {
+    if (forwarding)
+      posix::forwarding_end();
     ::close(report[0]);
     return false;
   }
@@ -246,6 +265,8 @@ bool process_start(const process_request& request, process_info& started) {
   const int exec_error = child_exec_error(report[0]);
   ::close(report[0]);
   if (exec_error != 0) {
+    if (forwarding)
+      posix::forwarding_end();  // before the reap frees the id
     int status = 0;
     wait_for(pid, status);
     error_record(static_cast<os_error>(exec_error));
@@ -254,6 +275,7 @@ bool process_start(const process_request& request, process_info& started) {
   started.process = pid;
   started.thread = no_handle;
   started.process_id = static_cast<std::uint32_t>(pid);
+  started.stand_in = forwarding ? pid : no_handle;
   return true;
 }
 
@@ -263,8 +285,13 @@ bool process_wait(handle process, std::uint32_t& exit_code) {
     error_record(ECHILD);
     return false;
   }
+  const auto pid = static_cast<pid_t>(process);
+  if (posix::forwarding_to(pid)) {
+    wait_unreaped(pid);
+    posix::forwarding_forget(pid);
+  }
   int status = 0;
-  if (!wait_for(static_cast<pid_t>(process), status)) {
+  if (!wait_for(pid, status)) {
     error_capture();
     return false;
   }
@@ -304,6 +331,12 @@ bool process_kill(handle process) {
 
 void process_close(handle) {
   // A pid is no resource to release; waiting again would risk a reused pid.
+}
+
+void process_stand_in_end(handle& stand_in) {
+  if (stand_in != no_handle)
+    posix::forwarding_end();
+  stand_in = no_handle;
 }
 
 }  // namespace pt::platform

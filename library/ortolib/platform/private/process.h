@@ -25,12 +25,35 @@ struct process_request {
   handle std_input = no_handle;  // the child's standard handles
   handle std_output = no_handle;
   handle std_error = no_handle;
+  // The child stands in for the calling process until process_stand_in_end: stopping the
+  // process stops the child, and the process lives on to collect what the child wrote. What
+  // the child inherits does not change.
+  // POSIX: SIGTERM and SIGHUP that reach the process are passed on to the child, and SIGINT
+  // and SIGQUIT are caught and dropped (the child gets them from the terminal with its process
+  // group and decides). A signal ignored when the start is made stays ignored and is not
+  // passed on; one that arrives before the child exists is passed on as soon as it does. The
+  // dispositions replaced are put back by process_stand_in_end. One stand-in at a time has
+  // signals passed on; another started meanwhile is tied to the process as below, no more.
+  // Linux: the child gets the parent-death signal SIGKILL, so it does not outlive the thread
+  // that started it (nor the process), also when that ended before the child could ask for it;
+  // what the child starts itself does not inherit it.
+  // Windows: the child runs in a job of its own that ends it and what it starts when the
+  // job's handle closes, that is when the process ends first, however it ends; grandchildren
+  // may break away from the job. Inside a caller's job that refuses another (nesting before
+  // Windows 8) the child runs outside any job of ours. Ctrl+C and Ctrl+Break at the console
+  // do not end the process meanwhile (a handler routine, not the ignore flag that children
+  // would inherit).
+  bool stand_in = false;
 };
 
 struct process_info {
   handle process = no_handle;  // waited for with process_wait, released with process_close
   handle thread = no_handle;   // the main thread's handle (no_handle on POSIX)
   std::uint32_t process_id = 0;
+  // What ties a stand-in (process_request::stand_in) to the process, until
+  // process_stand_in_end; no_handle for any other child, and for a stand-in with nothing to
+  // end (POSIX: another stand-in has the signals; Windows: no job could be made).
+  handle stand_in = no_handle;
 };
 
 // Starts a child process. Windows: the command line is quote_program_name(application)
@@ -66,6 +89,8 @@ extern const os_error command_line_too_long;
 const lead_bytes& ansi_lead_bytes();
 
 // Waits without time limit for the process to end and gives its exit code. On POSIX a child
+// that has signals passed on (a stand-in) has them no longer from the moment it has ended,
+// before it is reaped, so a signal never reaches another process that takes its id; a child
 // killed by a signal gives the Windows exception code of that signal (SIGSEGV 0xc0000005,
 // SIGBUS 0xc0000006, SIGILL 0xc000001d, SIGFPE 0xc0000094, SIGINT 0xc000013a,
 // SIGABRT 0xc0000409, any other signal 0xc0000001). False on failure.
@@ -87,6 +112,14 @@ inline constexpr std::uint32_t killed_exit_code = 0xC0000001;
 
 // Releases a process or thread handle from process_start. Does not end the process.
 void process_close(handle h);
+
+// Ends what ties a stand-in to the process (process_info::stand_in; no_handle does nothing)
+// and sets stand_in to no_handle. Call it once the child has been waited for, or when it is
+// left to run. POSIX: signals are no longer passed on and the dispositions the start replaced
+// are back; the parent-death signal stays with the child, which nothing can lift from outside.
+// Windows: the job no longer ends what the child left running (a server it started, a program
+// started detached), and the console's Ctrl+C and Ctrl+Break are the process's own again.
+void process_stand_in_end(handle& stand_in);
 
 // The bits of a process's exit status that reach its parent: all 32 on Windows, the low 8
 // on POSIX.

@@ -1,6 +1,7 @@
 // Windows backend: starting a child with CreateProcessA, hidden, with the given standard
 // handles and the error mode of an unattended run, passing it no handle the library opened for
-// itself, a batch file with its arguments quoted for cmd.exe; and reading its exit code.
+// itself, a batch file with its arguments quoted for cmd.exe, a stand-in in a job (job.cpp); and
+// reading its exit code.
 #include <windows.h>
 
 #include <optional>
@@ -13,6 +14,7 @@
 #include "ortolib/platform/private/process.h"
 #include "ortolib/platform/win32/command_line_limit.h"
 #include "ortolib/platform/win32/error.h"
+#include "ortolib/platform/win32/job.h"
 
 namespace pt::platform {
 namespace {
@@ -255,6 +257,8 @@ bool process_start(const process_request& request, process_info& started) {
     }
   }
 
+  win32::stand_in_job job(request.stand_in);
+  flags |= job.creation_flags();
   PROCESS_INFORMATION info;
   ZeroMemory(&info, sizeof info);
   const unattended_error_mode unattended;
@@ -267,6 +271,13 @@ bool process_start(const process_request& request, process_info& started) {
       win32::error_record(ERROR_ACCESS_DENIED);
     return false;
   }
+  if (!job.adopt(info)) {  // a child that cannot run is no start
+    TerminateProcess(info.hProcess, ERROR_PROCESS_ABORTED);
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+    return false;
+  }
+  started.stand_in = job.release();
   started.process = reinterpret_cast<handle>(info.hProcess);
   started.thread = reinterpret_cast<handle>(info.hThread);
   started.process_id = info.dwProcessId;
