@@ -8,6 +8,7 @@
 #include <string>
 
 #include "line_ends.h"
+#include "ortolib/platform/exit_codes.h"
 #include "ortolib/platform/files.h"
 
 namespace cmdwrap {
@@ -19,7 +20,6 @@ constexpr std::size_t staging_size = std::size_t{256} * 1024;
 // A piece of text smaller than this is not worth a translation of its own: the buffer is
 // written first.
 constexpr std::size_t least_piece = 4096;
-constexpr std::uint32_t first_exception_code = 0xC0000000u;
 
 // Writes text with every LF expanded to CR LF. Bytes are gathered in a staging buffer and
 // written when it fills, so memory stays bounded whatever the output size. After the first
@@ -114,7 +114,7 @@ std::int32_t write_result_file(std::FILE* file, std::string_view output, std::in
   std::unique_ptr<std::FILE, file_closer> guard(file);
   const auto code = static_cast<std::uint32_t>(status);
   std::string note;
-  if (code >= first_exception_code) {
+  if (pt::is_exception_code(code)) {
     note = exception_note(code, !output.empty());
     status = -1;
   }

@@ -11,6 +11,7 @@
 #include "ortolib/core/number_text.h"
 #include "ortolib/core/pending_exception.h"
 #include "ortolib/platform/command_line.h"
+#include "ortolib/platform/exit_codes.h"
 #include "ortolib/platform/private/error.h"
 #include "ortolib/platform/private/file.h"
 #include "ortolib/platform/private/process.h"
@@ -21,10 +22,6 @@
 
 namespace pt {
 namespace {
-
-// Windows' STILL_ACTIVE: the code GetExitCodeProcess gives for a running process, so it can
-// never be told apart from a child's own; it is never recorded.
-constexpr std::uint32_t still_active = 259;
 
 template <class T>
 void drop(T*& counted) {
@@ -277,7 +274,7 @@ void uexec::wait_for_child() {
     process_id = -1;
   }
   std::uint32_t code = 0;
-  if (platform::process_wait(ended, code) && code != still_active)
+  if (platform::process_wait(ended, code) && code != exit_code_still_active)
     exit_code = static_cast<std::int32_t>(code);
   platform::process_close(ended);
 }

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "ortolib/platform/command_line.h"
+#include "ortolib/platform/exit_codes.h"
 #include "ortolib/platform/posix/error.h"
 #include "ortolib/platform/posix/signals.h"
 #include "ortolib/platform/posix/stand_in.h"
@@ -158,16 +159,16 @@ int child_exec_error(int report) {
   return got == static_cast<ssize_t>(sizeof error) ? error : 0;
 }
 
-// The Windows exception code that stands for the end of a process by a signal.
+// The Windows exception code that stands for the end of a process by a signal (exit_codes.h).
 std::uint32_t signal_exit_code(int signal_number) {
   switch (signal_number) {
-    case SIGSEGV: return 0xC0000005;  // access violation
-    case SIGBUS: return 0xC0000006;   // in-page error
-    case SIGILL: return 0xC000001D;   // illegal instruction
-    case SIGFPE: return 0xC0000094;   // integer divide by zero
-    case SIGINT: return 0xC000013A;   // control-C exit
-    case SIGABRT: return 0xC0000409;  // what abort() raises as a fail-fast on Windows
-    default: return 0xC0000001;       // unsuccessful
+    case SIGSEGV: return exception_access_violation;
+    case SIGBUS: return exception_in_page_error;
+    case SIGILL: return exception_illegal_instruction;
+    case SIGFPE: return exception_integer_divide_by_zero;
+    case SIGINT: return exception_control_c_exit;
+    case SIGABRT: return exception_fail_fast;
+    default: return exception_unsuccessful;
   }
 }
 

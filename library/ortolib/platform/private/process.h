@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "ortolib/platform/command_line.h"
+#include "ortolib/platform/exit_codes.h"
 #include "ortolib/platform/private/error.h"
 #include "ortolib/platform/types.h"
 
@@ -108,7 +109,7 @@ bool process_kill(handle process);
 
 // What process_wait gives for a process that process_kill ended: 0xC0000001, the exception
 // code that POSIX reports for SIGKILL, and the code that Windows' TerminateProcess is given.
-inline constexpr std::uint32_t killed_exit_code = 0xC0000001;
+inline constexpr std::uint32_t killed_exit_code = exception_unsuccessful;
 
 // Releases a process or thread handle from process_start. Does not end the process.
 void process_close(handle h);
