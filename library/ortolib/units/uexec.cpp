@@ -133,8 +133,10 @@ uexec::~uexec() {
 
 void uexec::add_argument(const string& argument) {
   // Quoted by characters of the code page the child reads its command line in.
-  const std::string token = quote_argument(std::string_view(argument.text(), argument.length()),
-                                           platform::ansi_lead_bytes());
+  // UTF-8 has no lead bytes: no byte of a character is ever a quote or a backslash.
+  const std::string token = quote_argument(
+      std::string_view(argument.text(), argument.length()),
+      argument_encoding == text_encoding::ansi ? platform::ansi_lead_bytes() : lead_bytes());
   array_add(args, variant(string(token.data(), string_length_of(token.size()))));
 }
 
@@ -148,6 +150,12 @@ string uexec::argument_text() {
   return text;
 }
 
+string uexec::shown_path() {
+  const std::string ansi = ansi_text(std::string_view(path.text(), path.length()), path_encoding);
+  // cppcheck-suppress returnDanglingLifetime ; the string copies the bytes into its own block
+  return string(ansi.data(), string_length_of(ansi.size()));
+}
+
 string uexec::command_line() {
   const std::string name = quote_program_name(std::string_view(path.text(), path.length()));
   return string(name.data(), string_length_of(name.size())) + argument_text();
@@ -157,8 +165,8 @@ void uexec::work() {
   if (process_handle != platform::no_handle)
     return;  // a child started in background mode is still held
   exit_code = -1;
-  if (!platform::file_exists(path.text()))
-    throw new exception("Couldn't run '" + path + "' - missing executable");
+  if (!platform::file_exists(path.text(), path_encoding))
+    throw new exception("Couldn't run '" + shown_path() + "' - missing executable");
 
   run_streams streams(*this);
   if (input_stream->os_handle == platform::no_handle)
@@ -173,7 +181,9 @@ void uexec::work() {
   const string arguments = argument_text();
   platform::process_request request;
   request.application = path.text();
+  request.application_encoding = path_encoding;
   request.arguments = arguments.text();
+  request.arguments_encoding = argument_encoding;
   request.inherit_handles = inherit_handles;
   request.std_input = child_input;
   request.std_output = child_output;
@@ -182,7 +192,7 @@ void uexec::work() {
   if (arguments_overflow || !platform::process_start(request, started)) {
     const platform::os_error error = arguments_overflow ? platform::command_line_too_long
                                                         : platform::last_error();
-    throw new exception("Couldn't run '" + path + "' error " + uint32_to_decimal(error));
+    throw new exception("Couldn't run '" + shown_path() + "' error " + uint32_to_decimal(error));
   }
   thread_handle_holder child_thread;
   child_thread.value = started.thread;
