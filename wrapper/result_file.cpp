@@ -98,9 +98,9 @@ struct file_closer {
 
 }  // namespace
 
-std::FILE* open_result_file(const char* path) {
+std::FILE* open_result_file(const char* path, pt::text_encoding path_encoding) {
   // No child inherits the file: none could write into it, and none that lives on keeps it open.
-  std::FILE* file = pt::c_file_open(path, "wb");
+  std::FILE* file = pt::c_file_open(path, "wb", path_encoding);
   // Unbuffered, because the writer stages whole chunks itself; a failure then shows at the
   // write that meets it rather than later at close. Should setvbuf fail, the stream stays
   // buffered and the fflush and fclose checks below still see every failure.

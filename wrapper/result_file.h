@@ -6,14 +6,18 @@
 #include <cstdio>
 #include <string_view>
 
+#include "ortolib/platform/text_encoding.h"
+
 namespace cmdwrap {
 
-// Opens path for writing, creating it or truncating it to zero length, without denying other
-// processes access; no child process inherits it. From here on the argument lines are gone from
-// disk. The stream is unbuffered: write_result_file stages its own chunks. Returns null when it
-// cannot be opened; the file is then untouched. The caller hands the stream to write_result_file,
-// which closes it.
-std::FILE* open_result_file(const char* path);
+// Opens path (a text of path_encoding) for writing, creating it or truncating it to zero
+// length, without denying other processes access; no child process inherits it. From here on
+// the argument lines are gone from disk.
+// The stream is unbuffered: write_result_file stages its own chunks. Returns null when it
+// cannot be opened; the file is then untouched. The caller hands the stream to
+// write_result_file, which closes it.
+std::FILE* open_result_file(const char* path,
+                            pt::text_encoding path_encoding = pt::text_encoding::ansi);
 
 // Writes output to file, closes file (always, also on failure) and returns the final status.
 //
