@@ -44,7 +44,9 @@ class line_splitter {
         add(c);
     }
     // The line read so far is a lower bound of its argument: what cannot take it ends reading.
-    if (!overflowed_ && !room_.could_take(visible_length(), encoding_))
+    // Nothing read since the last line end may still turn out to be no line at all (line
+    // ends, or the end of the data, may follow), so it takes no room yet.
+    if (!overflowed_ && !current_.empty() && !room_.could_take(visible_length(), encoding_))
       overflowed_ = true;
   }
 

@@ -122,6 +122,34 @@ TEST(ReadArgumentLines, MarkedTextAcrossTheReadsOfTheFile) {
   }
 }
 
+// What follows the last line, when it fills the command line to the last character, takes no
+// room: line ends, empty lines and the end of data after it still let it start.
+TEST(ReadArgumentLines, ALastLineThatFitsFitsWithAnythingEmptyAfterIt) {
+  // A total below Linux's limit on one argument, so that the total is what the line fills.
+  const pt::platform::command_line_room empty_room("child", std::uint64_t{1} << 16);
+  std::size_t fits = 0, too_long = 200000;
+  while (too_long - fits > 1) {
+    const std::size_t length = (fits + too_long) / 2;
+    pt::platform::command_line_room trial = empty_room;
+    (trial.add_argument(std::string(length, 'a')) ? fits : too_long) = length;
+  }
+  const std::string line(fits, 'a');
+  for (const std::string rest : {"", "\n", "\r\n\n\n", "\n\x1A",
+                                 "\x1A"
+                                 "b"}) {
+    pt::test::scratch_file file("argument-file");
+    file.write(line + rest);
+    pt::platform::command_line_room room = empty_room;
+    const argument_lines read = read_argument_lines(file.c_str(), room);
+    EXPECT_FALSE(read.too_long) << testing::PrintToString(rest);
+    EXPECT_EQ(read.lines, lines{line});
+  }
+  pt::test::scratch_file file("argument-file");
+  file.write(line + "a\n");
+  pt::platform::command_line_room room = empty_room;
+  EXPECT_TRUE(read_argument_lines(file.c_str(), room).too_long);
+}
+
 TEST(ReadArgumentLines, MissingFileIsNotOpened) {
   pt::test::scratch_file file("argument-file");  // never created
   const argument_lines read = read_for_child(file.c_str());
