@@ -18,7 +18,8 @@ class argument_text_decoder {
  public:
   // Decodes the next bytes of the file into text(). The first call decides the form by the
   // mark: it must hold the file's first three bytes, or all of the file if it is shorter.
-  // Decoding stops after U+001A, which ends the data: what follows it is never looked at.
+  // A marked file's decoding stops after U+001A, which ends the data: what follows it is never
+  // looked at. (A plain file's bytes pass whole; the reader looks for 0x1A in every text.)
   // False when the bytes hold no valid text of the form (failure() says why, text() is empty).
   bool decode(std::string_view bytes);
 
