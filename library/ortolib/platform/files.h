@@ -3,6 +3,8 @@
 // the C runtime. Backends: files.cpp.
 #pragma once
 
+#include "ortolib/config.h"
+
 #include <cstdint>
 #include <cstdio>
 

@@ -3,6 +3,8 @@
 // written directly, plus "a" (IPv4 address) and "t" / "T" (timestamps).
 #pragma once
 
+#include "ortolib/config.h"
+
 #include <cstdarg>
 #include <cstdint>
 
