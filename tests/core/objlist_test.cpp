@@ -86,5 +86,19 @@ TEST(ObjlistDeathTest, DefaultsThatMustBeOverridden) {
       fatal_list_not_defined, "ptrlist::compare\\(\\) not defined");
 }
 
+TEST(Objlist, ARangeForGivesEachObjectToChangeInPlace) {
+  std::vector<int> freed;
+  tobjlist<tracked> list(true);
+  for (int i = 0; i < 3; ++i)
+    list.add(new tracked(i, freed));
+  for (tracked* item : list)
+    item->id += 10;
+  std::vector<int> ids;
+  for (const tracked* item : list)
+    ids.push_back(item->id);
+  EXPECT_EQ(ids, (std::vector<int>{10, 11, 12}));
+  EXPECT_TRUE(freed.empty());
+}
+
 }  // namespace
 }  // namespace pt
