@@ -48,7 +48,7 @@ class object_iterator {
   using reference = T*;
 
   object_iterator() = default;
-  explicit object_iterator(void* const* slot) : slot(slot) {}
+  explicit object_iterator(void* const* first) : slot(first) {}
 
   T* operator*() const { return static_cast<T*>(*slot); }
   object_iterator& operator++() {

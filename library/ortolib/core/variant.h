@@ -126,7 +126,7 @@ class variant_item_iterator {
   using reference = Value&;
 
   variant_item_iterator() = default;
-  explicit variant_item_iterator(object_iterator<_varitem> at) : at(at) {}
+  explicit variant_item_iterator(object_iterator<_varitem> item) : at(item) {}
 
   Value& operator*() const { return (*at)->value; }
   Value* operator->() const { return &(*at)->value; }
@@ -157,7 +157,7 @@ class variant_item_iterator {
 template <class Value>
 class variant_items {
  public:
-  explicit variant_items(const variant& list) : list(list) {}
+  explicit variant_items(const variant& holder) : list(holder) {}
 
   variant_item_iterator<Value> begin() const {
     return variant_item_iterator<Value>(holds_array() ? list.array_value->begin()
