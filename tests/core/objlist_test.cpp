@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <vector>
 
 #include "support/fatal_report.h"
@@ -85,6 +86,8 @@ TEST(ObjlistDeathTest, DefaultsThatMustBeOverridden) {
       },
       fatal_list_not_defined, "ptrlist::compare\\(\\) not defined");
 }
+
+static_assert(std::forward_iterator<object_iterator<tracked>>);
 
 TEST(Objlist, ARangeForGivesEachObjectToChangeInPlace) {
   std::vector<int> freed;

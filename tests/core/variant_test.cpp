@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -197,6 +198,8 @@ TEST(VariantDeathTest, CorruptTags) {
       },
       fatal_variant_corrupt, "Variant data corrupt");
 }
+
+static_assert(std::forward_iterator<variant_item_iterator<variant>>);
 
 TEST(Variant, ARangeForOverAnArrayChangesItemsForEveryHolder) {
   variant list;

@@ -55,6 +55,7 @@ class object_iterator {
     ++slot;
     return *this;
   }
+  // NOLINTNEXTLINE(cert-dcl21-cpp): a const copy would not be a standard forward iterator
   object_iterator operator++(int) {
     object_iterator before = *this;
     ++slot;

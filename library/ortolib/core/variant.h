@@ -134,6 +134,7 @@ class variant_item_iterator {
     ++at;
     return *this;
   }
+  // NOLINTNEXTLINE(cert-dcl21-cpp): a const copy would not be a standard forward iterator
   variant_item_iterator operator++(int) {
     variant_item_iterator before = *this;
     ++at;
