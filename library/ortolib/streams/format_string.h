@@ -39,9 +39,12 @@ void argument_has_no_directive() {}
 template <char character>
 void unknown_directive() {}
 
-// A "%" that ends the format, a directive with a byte outside printable ASCII where its
-// conversion letter should be, or more flag characters than the engine takes.
+// A "%" that ends the format, or a byte outside printable ASCII where a directive's conversion
+// letter should be.
 inline void incomplete_directive() {}
+
+// More flag, width and precision characters than the engine reads (format_syntax::flag_limit).
+inline void too_many_flag_characters() {}
 
 }  // namespace format_error
 
@@ -85,7 +88,7 @@ consteval void has_no_argument(char conversion, std::integer_sequence<char, lett
 
 template <char... printable>
 consteval void report_unknown(char stop, std::integer_sequence<char, printable...>) {
-  if (stop <= ' ' || stop > '~')
+  if (stop < ' ' || stop > '~')
     format_error::incomplete_directive();
   ((stop == printable + ' ' ? format_error::unknown_directive<printable + ' '>() : void()), ...);
 }
@@ -120,6 +123,10 @@ consteval void check_format(const char* format) {
     if (directive.form == format_syntax::shape::percent)
       continue;
     constexpr auto printable = std::make_integer_sequence<char, '~' - ' ' + 1>();
+    if (directive.form == format_syntax::shape::unknown &&
+        directive.flag_count == format_syntax::flag_limit &&
+        format_syntax::is_flag(directive.conversion))
+      format_error::too_many_flag_characters();
     if (directive.form != format_syntax::shape::complete)
       report_unknown(directive.conversion, printable);
     const int misplaced =
