@@ -6,7 +6,7 @@
 #if __cplusplus < 202002L
 // A missing include is fatal: the compiler stops at this one message instead of going on to
 // report every C++20 construct of the headers after it. The name is the message.
-#include "ortolib needs C++20 - compile with -std=c++20 or later"
+#include <ortolib needs C++20 - compile with -std=c++20 or later>
 #endif
 
 // Marks a class that owns the memory its views and pointers point into (clang's lifetime
