@@ -6,6 +6,8 @@
 // would. Nothing here throws except std::bad_alloc.
 #pragma once
 
+#include "ortolib/config.h"
+
 #include <bitset>
 #include <cstddef>
 #include <optional>

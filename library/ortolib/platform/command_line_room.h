@@ -3,6 +3,8 @@
 // they can no longer be started, instead of collecting without end.
 #pragma once
 
+#include "ortolib/config.h"
+
 #include <cstdint>
 #include <string_view>
 

@@ -7,6 +7,8 @@
 // bytes, whatever the encoding.
 #pragma once
 
+#include "ortolib/config.h"
+
 #include <cstdint>
 #include <cstdio>
 

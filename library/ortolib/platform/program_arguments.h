@@ -4,6 +4,8 @@
 // arguments.cpp.
 #pragma once
 
+#include "ortolib/config.h"
+
 #include <string>
 #include <vector>
 

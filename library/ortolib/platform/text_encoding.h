@@ -3,6 +3,8 @@
 // Bodies: text_encoding.cpp, and ansi_text.cpp in the backends.
 #pragma once
 
+#include "ortolib/config.h"
+
 #include <cstddef>
 #include <string>
 #include <string_view>

@@ -2,6 +2,8 @@
 // numbers that estream carries are defined. The platform layer maps OS errors onto them.
 #pragma once
 
+#include "ortolib/config.h"
+
 #include <cstdint>
 
 namespace pt {
