@@ -1,12 +1,14 @@
-// The argument file reader: binary reads with the text-mode translation done here, in chunks,
-// bounded by the room of the child's command line and by the size of the file.
+// The argument file reader: binary reads, decoded when the file is marked, with the text-mode
+// translation done here, in chunks, bounded by the room of the child's command line and by the
+// size of the file.
 #include "argument_file.h"
 
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <memory>
+#include <string_view>
 
+#include "argument_text.h"
 #include "ortolib/platform/files.h"
 
 namespace cmdwrap {
@@ -22,6 +24,9 @@ constexpr char end_of_data = 0x1A;
 class line_splitter {
  public:
   explicit line_splitter(pt::platform::command_line_room& room) : room_(room) {}
+
+  // The encoding of the lines, in which the room counts them.
+  void count_as(pt::text_encoding encoding) { encoding_ = encoding; }
 
   void feed(const char* data, std::size_t size) {
     for (std::size_t i = 0; i < size && !overflowed_; ++i) {
@@ -39,7 +44,9 @@ class line_splitter {
         add(c);
     }
     // The line read so far is a lower bound of its argument: what cannot take it ends reading.
-    if (!overflowed_ && !room_.could_take(visible_length()))
+    // Nothing read since the last line end may still turn out to be no line at all (line
+    // ends, or the end of the data, may follow), so it takes no room yet.
+    if (!overflowed_ && !current_.empty() && !room_.could_take(visible_length(), encoding_))
       overflowed_ = true;
   }
 
@@ -67,7 +74,7 @@ class line_splitter {
 
   void end_line() {
     if (!current_.empty()) {
-      if (!room_.add_argument(current_))
+      if (!room_.add_argument(current_, encoding_))
         overflowed_ = true;
       lines_.push_back(std::move(current_));
     }
@@ -77,6 +84,7 @@ class line_splitter {
   }
 
   pt::platform::command_line_room& room_;
+  pt::text_encoding encoding_ = pt::text_encoding::ansi;
   std::vector<std::string> lines_;
   std::string current_;
   std::size_t nul_at_ = std::string::npos;  // where the first NUL of current_ stands
@@ -89,14 +97,53 @@ struct file_closer {
   void operator()(std::FILE* file) const { (void)std::fclose(file); }
 };
 
+enum class read_outcome { done, too_long, read_failed, undecodable };
+
+// Reads the file to its end of data through the decoder into the splitter, in chunks, until a
+// bound or a failure stops it. error gets the OS error of a failed read.
+read_outcome read_text(std::FILE* file, std::uint64_t byte_bound, argument_text_decoder& decoder,
+                       line_splitter& splitter, std::uint32_t& error) {
+  // Not cleared: a short file touches one page of it, not all sixteen.
+  auto chunk = std::make_unique_for_overwrite<char[]>(read_chunk_size);
+  std::uint64_t total = 0;
+  for (;;) {
+    // One byte past the bound is read, if there is one: it shows a file longer than the bound.
+    // The first read takes at least a byte-order mark's three bytes, or the whole file.
+    const auto wanted =
+        static_cast<std::size_t>(std::min<std::uint64_t>(read_chunk_size, byte_bound + 1 - total));
+    const std::size_t got = std::fread(chunk.get(), 1, wanted, file);
+    error = pt::last_c_file_error();  // used only if ferror says so
+    if (!decoder.decode(std::string_view(chunk.get(), got)))
+      return read_outcome::undecodable;
+    splitter.count_as(decoder.encoding());
+    const std::string_view text = decoder.text();
+    if (const std::size_t end = text.find(end_of_data); end != std::string_view::npos) {
+      splitter.feed(text.data(), end);
+      return read_outcome::done;
+    }
+    total += got;
+    if (total > byte_bound)
+      return read_outcome::too_long;
+    splitter.feed(text.data(), text.size());
+    if (splitter.overflowed())
+      return read_outcome::done;
+    if (got < wanted) {
+      // A failed read would leave a partial argument list: report the file as unreadable.
+      if (std::ferror(file))
+        return read_outcome::read_failed;
+      return decoder.finish() ? read_outcome::done : read_outcome::undecodable;
+    }
+  }
+}
+
 }  // namespace
 
 argument_lines read_argument_lines(const char* path, pt::platform::command_line_room& room,
-                                   std::uint64_t byte_bound) {
+                                   std::uint64_t byte_bound, pt::text_encoding path_encoding) {
   argument_lines result;
   // Binary mode: the translation below is the same on every platform. The C runtime's fopen
   // opens without denying other processes access; no child inherits the file.
-  std::unique_ptr<std::FILE, file_closer> file(pt::c_file_open(path, "rb"));
+  std::unique_ptr<std::FILE, file_closer> file(pt::c_file_open(path, "rb", path_encoding));
   if (!file) {
     result.error = pt::last_c_file_error();
     return result;
@@ -104,40 +151,17 @@ argument_lines read_argument_lines(const char* path, pt::platform::command_line_
   // Reads go straight into our chunk buffer (a buffered stream, should this fail, reads the same).
   (void)std::setvbuf(file.get(), nullptr, _IONBF, 0);
 
-  // Not cleared: a short file touches one page of it, not all sixteen.
-  auto chunk = std::make_unique_for_overwrite<char[]>(read_chunk_size);
+  argument_text_decoder decoder;
   line_splitter splitter(room);
-  std::uint64_t total = 0;
-  for (;;) {
-    // One byte past the bound is read, if there is one: it shows a file longer than the bound.
-    const auto wanted =
-        static_cast<std::size_t>(std::min<std::uint64_t>(read_chunk_size, byte_bound + 1 - total));
-    const std::size_t got = std::fread(chunk.get(), 1, wanted, file.get());
-    const std::uint32_t read_error = pt::last_c_file_error();  // used only if ferror says so
-    const void* end_mark = std::memchr(chunk.get(), end_of_data, got);
-    if (end_mark != nullptr) {
-      splitter.feed(chunk.get(),
-                    static_cast<std::size_t>(static_cast<const char*>(end_mark) - chunk.get()));
-      break;
-    }
-    total += got;
-    if (total > byte_bound) {
-      result.opened = result.too_long = true;
-      return result;
-    }
-    splitter.feed(chunk.get(), got);
-    if (splitter.overflowed())
-      break;
-    if (got < wanted) {
-      // A failed read would leave a partial argument list: report the file as unreadable.
-      if (std::ferror(file.get())) {
-        result.error = read_error;
-        return result;
-      }
-      break;
-    }
+  std::uint32_t error = 0;
+  switch (read_text(file.get(), byte_bound, decoder, splitter, error)) {
+    case read_outcome::read_failed: result.error = error; return result;
+    case read_outcome::undecodable: result.undecodable = decoder.failure(); return result;
+    case read_outcome::too_long: result.opened = result.too_long = true; return result;
+    case read_outcome::done: break;
   }
   result.opened = true;
+  result.encoding = decoder.encoding();
   std::vector<std::string> lines = splitter.finish();
   if (splitter.overflowed())
     result.too_long = true;

@@ -6,7 +6,9 @@
 #include <cstdlib>
 #include <memory>
 #include <new>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "argument_file.h"
 #include "ortolib/core/component.h"
@@ -14,6 +16,8 @@
 #include "ortolib/core/string.h"
 #include "ortolib/platform/command_line_room.h"
 #include "ortolib/platform/files.h"
+#include "ortolib/platform/program_arguments.h"
+#include "ortolib/platform/text_encoding.h"
 #include "ortolib/streams/estream.h"
 #include "ortolib/streams/outmemory.h"
 #include "ortolib/streams/standard_streams.h"
@@ -56,41 +60,63 @@ struct result_file_closer {
   void operator()(std::FILE* file) const { (void)std::fclose(file); }
 };
 
+// cmdwrap's own two paths come from its wide command line on Windows (program_arguments), in
+// UTF-8, so that a path holding characters the ANSI code page lacks still names its file.
+constexpr pt::text_encoding path_encoding = pt::text_encoding::utf8;
+
+// A path as messages name it: as the caller's argv would spell it.
+std::string shown(const std::string& path) { return pt::ansi_text(path, path_encoding); }
+
 // The line on standard error for an argument file that cannot be read or rewritten (verb
 // "read" or "write"), with the OS error number.
-void report_file_failure(const char* verb, const char* path, std::uint32_t error) {
-  pt::std_error.format("Error: Couldn't %s '%s' error %u\n", verb, path, error);
+void report_file_failure(const char* verb, const std::string& path, std::uint32_t error) {
+  pt::std_error.format("Error: Couldn't %s '%s' error %u\n", verb, shown(path).c_str(), error);
 }
 
-[[noreturn]] void run(const char* executable, const char* argument_file) {
-  // The result would overwrite the program itself (and it would then fail to start, being open
-  // for writing): refused before anything is opened, by identity, so another path or a link to
-  // the same file is caught as well.
-  if (pt::same_file(executable, argument_file)) {
-    pt::std_error.format("Error: Couldn't use '%s' - the argument file is the executable\n",
-                         argument_file);
+// Reads the argument file into the child's arguments; a file that cannot be read or decoded
+// ends the run, untouched.
+void take_arguments(const std::string& executable, const std::string& argument_file) {
+  pt::platform::command_line_room room(executable, path_encoding);
+  argument_lines arguments =
+      read_argument_lines(argument_file.c_str(), room, argument_file_bound, path_encoding);
+  if (!arguments.undecodable.empty()) {
+    pt::std_error.format("Error: Couldn't read '%s' - %s\n", shown(argument_file).c_str(),
+                         arguments.undecodable.c_str());
     end_process(failure_status);
   }
-  child = pt::addref(new pt::uexec);
-  child->path = executable;
-  // cmdwrap stands in for its child: a caller that stops cmdwrap stops the child and still gets
-  // what the child wrote, and a cmdwrap killed outright leaves no child behind.
-  child->stand_in = true;
-
-  pt::platform::command_line_room room(executable);
-  argument_lines arguments = read_argument_lines(argument_file, room);
   if (!arguments.opened) {
     report_file_failure("read", argument_file, arguments.error);
     end_process(failure_status);
   }
-  // Each line reaches the child as one argument, quoted for the C-runtime rules.
+  // Each line reaches the child as one argument, quoted for the C-runtime rules, in the
+  // encoding the file was read in.
+  child->argument_encoding = arguments.encoding;
   for (const std::string& line : arguments.lines)
     child->add_argument(pt::string(line.data(), pt::string_length_of(line.size())));
   // More than a command line holds: the run ends as a command line too long for the OS ends.
   child->arguments_overflow = arguments.too_long;
+}
+
+[[noreturn]] void run(const std::string& executable, const std::string& argument_file) {
+  // The result would overwrite the program itself (and it would then fail to start, being open
+  // for writing): refused before anything is opened, by identity, so another path or a link to
+  // the same file is caught as well.
+  if (pt::same_file(executable.c_str(), argument_file.c_str(), path_encoding)) {
+    pt::std_error.format("Error: Couldn't use '%s' - the argument file is the executable\n",
+                         shown(argument_file).c_str());
+    end_process(failure_status);
+  }
+  child = pt::addref(new pt::uexec);
+  child->path = executable.c_str();
+  child->path_encoding = path_encoding;
+  // cmdwrap stands in for its child: a caller that stops cmdwrap stops the child and still gets
+  // what the child wrote, and a cmdwrap killed outright leaves no child behind.
+  child->stand_in = true;
+  take_arguments(executable, argument_file);
 
   // Truncates the file: from here on the argument lines are gone from disk.
-  std::unique_ptr<std::FILE, result_file_closer> result(open_result_file(argument_file));
+  std::unique_ptr<std::FILE, result_file_closer> result(
+      open_result_file(argument_file.c_str(), path_encoding));
   if (!result) {
     report_file_failure("write", argument_file, pt::last_c_file_error());
     end_process(failure_status);
@@ -116,12 +142,13 @@ void report_file_failure(const char* verb, const char* path, std::uint32_t error
 
 int main(int argc, char** argv) {
   std::set_new_handler(cmdwrap::out_of_memory);
-  if (argc < 3) {
-    cmdwrap::print_usage();
-    cmdwrap::end_process(cmdwrap::failure_status);
-  }
   try {
-    cmdwrap::run(argv[1], argv[2]);
+    const std::vector<std::string> arguments = pt::program_arguments(argc, argv);
+    if (arguments.size() < 3) {
+      cmdwrap::print_usage();
+      cmdwrap::end_process(cmdwrap::failure_status);
+    }
+    cmdwrap::run(arguments[1], arguments[2]);
   } catch (const std::bad_alloc&) {  // an array too large to ask for
     cmdwrap::out_of_memory();
   } catch (...) {

@@ -98,9 +98,11 @@ struct file_closer {
 
 }  // namespace
 
-std::FILE* open_result_file(const char* path) {
+std::FILE* open_result_file(const char* path, pt::text_encoding path_encoding) {
   // No child inherits the file: none could write into it, and none that lives on keeps it open.
-  std::FILE* file = pt::c_file_open(path, "wb");
+  // A FIFO without a reader fails here at once: cmdwrap never waits for one, and its caller
+  // would read only after cmdwrap has ended.
+  std::FILE* file = pt::c_file_rewrite(path, path_encoding);
   // Unbuffered, because the writer stages whole chunks itself; a failure then shows at the
   // write that meets it rather than later at close. Should setvbuf fail, the stream stays
   // buffered and the fflush and fclose checks below still see every failure.
@@ -124,6 +126,12 @@ std::int32_t write_result_file(std::FILE* file, std::string_view output, std::in
   writer.put(note);
   bool written = writer.flush();
   std::uint32_t error = writer.error();
+  // The file was emptied before the child ran, but the child, or anyone, may have written into
+  // it since: what lies beyond the result is cut off, so the file holds the result alone.
+  if (!pt::c_file_truncate_here(file) && written) {
+    written = false;
+    error = pt::last_c_file_error();
+  }
   // A stream given with its own buffer may hold bytes still; a failure to write them, or one
   // the OS reports only at close, must not leave a success status over a truncated file.
   if (std::fflush(file) != 0 && written) {

@@ -6,14 +6,18 @@
 #include <cstdio>
 #include <string_view>
 
+#include "ortolib/platform/text_encoding.h"
+
 namespace cmdwrap {
 
-// Opens path for writing, creating it or truncating it to zero length, without denying other
-// processes access; no child process inherits it. From here on the argument lines are gone from
-// disk. The stream is unbuffered: write_result_file stages its own chunks. Returns null when it
-// cannot be opened; the file is then untouched. The caller hands the stream to write_result_file,
-// which closes it.
-std::FILE* open_result_file(const char* path);
+// Opens path (a text of path_encoding) for writing, creating it or truncating it to zero
+// length, without denying other processes access; no child process inherits it. From here on
+// the argument lines are gone from disk. It never waits: a FIFO that nobody reads fails at once.
+// The stream is unbuffered: write_result_file stages its own chunks. Returns null when it
+// cannot be opened; the file is then untouched. The caller hands the stream to
+// write_result_file, which closes it.
+std::FILE* open_result_file(const char* path,
+                            pt::text_encoding path_encoding = pt::text_encoding::ansi);
 
 // Writes output to file, closes file (always, also on failure) and returns the final status.
 //
@@ -30,7 +34,9 @@ std::FILE* open_result_file(const char* path);
 //   (empty), status 0   (empty file)
 //   x LF, 0xC0000005    x CR LF CR LF Returned Win32 exception 0xc0000005 CR LF
 //
-// The translation runs in bounded chunks, so no second full-size copy of the output is made.
+// The file is then cut where the result ends, so that nothing written into it meanwhile (by the
+// child, say) stays behind the result. The translation runs in bounded chunks, so no second
+// full-size copy of the output is made.
 // Any short or failed write, and any failure reported when the stream is flushed or closed
 // (a full disk that shows only then), makes the status -1; what reached the file stays there.
 // Such a failure is also described in *failure, when given. Nothing is thrown except

@@ -1,10 +1,13 @@
 // Strings: a copy shares its original's block until one of them changes, and every change
 // first makes the block private, so the other value keeps its text. A string holds any
 // bytes; length() counts them all, while text() reads as C text up to the first NUL. It is a
-// range of bytes and a std::string_view, and compares bytewise with ==, < and <=>.
+// range of bytes and a std::string_view, compares bytewise with ==, < and <=>, and is a key of
+// std::unordered_map.
 #include <algorithm>
 #include <cstdint>
+#include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include <ortolib/core/string.h>
@@ -46,6 +49,16 @@ std::vector<pt::string> distinct_words(const pt::string& text) {
   std::sort(words.begin(), words.end());  // bytewise: "B" < "a" < "\xe4"
   words.erase(std::unique(words.begin(), words.end()), words.end());
   return words;
+}
+
+std::unordered_map<pt::string, int> word_counts(const std::vector<std::string>& words) {
+  std::unordered_map<pt::string, int> counts;  // std::hash<pt::string> hashes every byte
+  for (const std::string& word : words) {
+    pt::string key(word);  // explicit: a copy of the std::string's bytes
+    if (!key.empty())
+      ++counts[key];
+  }
+  return counts;
 }
 
 }  // namespace example

@@ -3,6 +3,8 @@
 // strings.cpp, for the tests that run it.
 #pragma once
 
+#include <string>
+#include <unordered_map>
 #include <vector>
 
 #include <ortolib/core/string.h>
@@ -20,5 +22,8 @@ pt::string record_value(const pt::string& record);
 
 // The words of text (separated by spaces) in byte order, each once.
 std::vector<pt::string> distinct_words(const pt::string& text);
+
+// How often each non-empty word occurs.
+std::unordered_map<pt::string, int> word_counts(const std::vector<std::string>& words);
 
 }  // namespace example

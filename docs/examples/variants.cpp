@@ -1,5 +1,9 @@
 // Variants: one tagged value (nothing, integer, boolean, real, string, array, counted
 // component). An array variant holds a shared list of items; copies of the variant share it.
+// Variant arrays and lists are ranges whose items a range-for can change in place.
+#include <cstdint>
+
+#include <ortolib/core/podlist.h>
 #include <ortolib/core/string.h>
 #include <ortolib/core/variant.h>
 
@@ -23,6 +27,21 @@ pt::string join_items(const pt::variant& list, char separator) {
     text += pt::variant_to_string(pt::array_item(list, i));
   }
   return text;
+}
+
+void mark_items(pt::variant& list) {
+  // Each item changed in place: every copy of list sees the change.
+  for (pt::variant& item : pt::array_items(list))
+    item = pt::variant(pt::variant_to_string(item) + "!");
+}
+
+std::int64_t double_all(pt::tpodlist<std::int64_t>& numbers) {
+  std::int64_t sum = 0;
+  for (std::int64_t& number : numbers) {
+    number *= 2;
+    sum += number;
+  }
+  return sum;
 }
 
 }  // namespace example

@@ -4,6 +4,9 @@
 //
 //   hex-args        every FOLLOWING argument as lowercase hex, one line each ("\n"), to
 //                   stdout; an empty argument gives an empty line; nothing after it is a command
+//   hex-utf8-args   the same for the arguments as read from the wide command line, in UTF-8
+//                   (pt::program_arguments: on Windows every character the parent passed, also
+//                   those the ANSI code page lacks; on POSIX argv as it is)
 //   out=<hex>       those bytes to stdout        err=<hex>   those bytes to stderr
 //   fill=<n>        n bytes to stdout, byte i being "0123456789abcdef"[i % 16]
 //   stdin           standard input copied to stdout until its end
@@ -53,6 +56,7 @@
 #include "ortolib/platform/private/file.h"
 #include "ortolib/platform/private/process.h"
 #include "ortolib/platform/private/std_handles.h"
+#include "ortolib/platform/program_arguments.h"
 #include "support/signal_report.h"
 
 namespace {
@@ -262,6 +266,11 @@ int main(int argc, char** argv) {
     if (command == "hex-args") {
       for (++i; i < argc; ++i)
         write_all(handles.output, to_hex(argv[i]) + "\n");
+    } else if (command == "hex-utf8-args") {
+      const std::vector<std::string> arguments = pt::program_arguments(argc, argv);
+      for (std::size_t at = static_cast<std::size_t>(i) + 1; at < arguments.size(); ++at)
+        write_all(handles.output, to_hex(arguments[at]) + "\n");
+      i = argc;
     } else if (is("out=")) {
       write_all(handles.output, from_hex(value));
     } else if (is("err=")) {

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <vector>
 
 #include "support/fatal_report.h"
@@ -84,6 +85,22 @@ TEST(ObjlistDeathTest, DefaultsThatMustBeOverridden) {
         list.compare(&item, &item);
       },
       fatal_list_not_defined, "ptrlist::compare\\(\\) not defined");
+}
+
+static_assert(std::forward_iterator<object_iterator<tracked>>);
+
+TEST(Objlist, ARangeForGivesEachObjectToChangeInPlace) {
+  std::vector<int> freed;
+  tobjlist<tracked> list(true);
+  for (int i = 0; i < 3; ++i)
+    list.add(new tracked(i, freed));
+  for (tracked* item : list)
+    item->id += 10;
+  std::vector<int> ids;
+  for (const tracked* item : list)
+    ids.push_back(item->id);
+  EXPECT_EQ(ids, (std::vector<int>{10, 11, 12}));
+  EXPECT_TRUE(freed.empty());
 }
 
 }  // namespace

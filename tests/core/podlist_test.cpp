@@ -80,5 +80,16 @@ TEST(PodlistDeathTest, Misuse) {
       fatal_list_capacity, "List capacity can't be smaller than count");
 }
 
+TEST(Podlist, ARangeForChangesItemsInPlace) {
+  tpodlist<std::int32_t> list;
+  EXPECT_EQ(list.begin(), list.end());  // no storage yet
+  for (std::int32_t i = 1; i <= 5; ++i)
+    list.add(i);
+  for (std::int32_t& item : list)
+    item *= 10;
+  EXPECT_EQ(std::vector<std::int32_t>(list.begin(), list.end()),
+            (std::vector<std::int32_t>{10, 20, 30, 40, 50}));
+}
+
 }  // namespace
 }  // namespace pt

@@ -5,6 +5,8 @@
 
 #include <utility>
 
+#include "opaque_component.h"
+
 namespace pt {
 namespace {
 
@@ -49,6 +51,46 @@ TEST(Ref, AssignsAsAssignRefDoesAndFillsCountedSlots) {
   }
   EXPECT_EQ(deleted, 1);  // the slot's reference keeps it
   assign_ref(slot, static_cast<component*>(nullptr));
+  EXPECT_EQ(deleted, 2);
+}
+
+// A node that holds a ref to the next one of its own kind, incomplete where the member is
+// declared.
+class node : public component {
+ public:
+  explicit node(int* deleted) : deleted(deleted) {}
+  ~node() override { ++*deleted; }
+  int* deleted;
+  ref<node> next;
+};
+
+TEST(Ref, ANodeHoldsARefToItsOwnKind) {
+  int deleted = 0;
+  ref<node> head = make_ref<node>(&deleted);
+  head->next = make_ref<node>(&deleted);
+  head->next->next = make_ref<node>(&deleted);
+  ref<node> second = head->next;
+  head = nullptr;  // the first node goes, and with it its reference to the second
+  EXPECT_EQ(deleted, 1);
+  EXPECT_EQ(second->refcount, 1);
+  second.reset();
+  EXPECT_EQ(deleted, 3);
+}
+
+// The holder's ref is copied, assigned and destroyed here, where the class it holds is only
+// declared (opaque_component.h); its source file makes and reads it.
+TEST(Ref, IsCopiedAndReleasedWhereItsClassIsIncomplete) {
+  int deleted = 0;
+  {
+    test::opaque_holder first = test::make_opaque_holder(&deleted, 7);
+    test::opaque_holder copy = first;
+    test::opaque_holder other = test::make_opaque_holder(&deleted, 8);
+    other = copy;
+    EXPECT_EQ(deleted, 1);
+    EXPECT_EQ(test::opaque_value(other), 7);
+    EXPECT_EQ(test::opaque_count(first), 3);
+    EXPECT_TRUE(other.object == first.object);
+  }
   EXPECT_EQ(deleted, 2);
 }
 

@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 #include <thread>
+#include <type_traits>
+#include <unordered_map>
 #include <vector>
 
 #include "support/fatal_report.h"
@@ -339,6 +341,29 @@ TEST(StringInterop, ViewsRangesAndConstructionFromAView) {
   EXPECT_EQ(string(std::string_view()).text(), shared_nul());
   std::string standard = "from std";
   EXPECT_EQ(string(standard), "from std");
+}
+
+TEST(String, TheStandardLibrarysNamesAndHash) {
+  const std::string source("a\0b", 3);
+  const string copied(source);  // every byte, NUL included
+  static_assert(!std::is_convertible_v<std::string, string>, "explicit: a copy is never silent");
+  EXPECT_EQ(view(copied), std::string_view(source));
+  EXPECT_EQ(copied.size(), 3u);
+  EXPECT_FALSE(copied.empty());
+  EXPECT_TRUE(string().empty());
+  EXPECT_EQ(copied.data(), copied.text());
+  EXPECT_EQ(copied.c_str(), copied.text());
+
+  // A key of an unordered map: equal strings meet, and the bytes after a NUL count.
+  std::unordered_map<string, int> counts;
+  for (const char* word : {"b", "a", "b", ""})
+    ++counts[string(word)];
+  ++counts[copied];
+  EXPECT_EQ(counts.size(), 4u);
+  EXPECT_EQ(counts.at("b"), 2);
+  EXPECT_EQ(counts.at(string("a\0b", 3)), 1);
+  EXPECT_EQ(counts.count(string("a")), 1u);
+  EXPECT_EQ(std::hash<string>{}(copied), std::hash<std::string_view>{}(source));
 }
 
 }  // namespace

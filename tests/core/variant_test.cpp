@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <string>
+#include <vector>
 
 #include "support/fatal_report.h"
 
@@ -195,6 +197,28 @@ TEST(VariantDeathTest, CorruptTags) {
         variant_clear(bad);
       },
       fatal_variant_corrupt, "Variant data corrupt");
+}
+
+static_assert(std::forward_iterator<variant_item_iterator<variant>>);
+
+TEST(Variant, ARangeForOverAnArrayChangesItemsForEveryHolder) {
+  variant list;
+  array_add(list, variant(1));
+  array_add(list, variant("two"));
+  const variant shared = list;
+  for (variant& item : array_items(list))
+    item = variant(variant_to_string(item) + "!");
+  std::vector<std::string> texts;
+  for (const variant& item : array_items(shared))
+    texts.push_back(text_of(item));
+  EXPECT_EQ(texts, (std::vector<std::string>{"1!", "two!"}));
+  // The range shares the array of a temporary variant; one without an array has no items.
+  std::int32_t sum = 0;
+  for (const variant& item : array_items(variant(list)))
+    sum += item.tag;
+  EXPECT_EQ(sum, 2 * tag_string);
+  EXPECT_EQ(array_items(variant(5)).size(), 0);
+  EXPECT_TRUE(array_items(variant()).begin() == array_items(variant()).end());
 }
 
 }  // namespace

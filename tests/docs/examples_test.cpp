@@ -6,7 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "examples/counted_nodes.h"
 #include "examples/fatal_report.h"
+#include "examples/formatting.h"
 #include "examples/process_unit.h"
 #include "examples/streams.h"
 #include "examples/strings.h"
@@ -62,6 +64,13 @@ TEST(StringsExample, DistinctWordsInByteOrder) {
   EXPECT_TRUE(example::distinct_words("").empty());
 }
 
+TEST(StringsExample, WordsAreCountedAsKeysOfAnUnorderedMap) {
+  auto counts = example::word_counts({"b", "a", "b", "", std::string("a\0z", 3)});
+  EXPECT_EQ(counts.size(), 3u);
+  EXPECT_EQ(counts.at("b"), 2);
+  EXPECT_EQ(counts.at(pt::string("a\0z", 3)), 1);
+}
+
 TEST(VariantsExample, ItemsReadAsTextInOrder) {
   pt::variant settings = example::make_settings();
   EXPECT_EQ(pt::array_length(settings), 4);
@@ -76,6 +85,40 @@ TEST(VariantsExample, CopiesOfAnArrayVariantShareTheArray) {
   pt::variant copy = settings;
   pt::array_add(copy, pt::variant("more"));
   EXPECT_EQ(bytes_of(example::join_items(settings, ',')), "verbose,42,1,0.5,more");
+}
+
+TEST(VariantsExample, ARangeForChangesItemsInPlace) {
+  pt::variant settings = example::make_settings();
+  pt::variant copy = settings;
+  example::mark_items(copy);
+  EXPECT_EQ(bytes_of(example::join_items(settings, ',')), "verbose!,42!,1!,0.5!");
+  pt::variant number(7);
+  example::mark_items(number);
+  EXPECT_EQ(number.tag, pt::tag_integer);
+
+  pt::tpodlist<std::int64_t> numbers;
+  for (std::int64_t n : {std::int64_t{1}, std::int64_t{-4}, std::int64_t{3000000000}})
+    numbers.add(n);
+  EXPECT_EQ(example::double_all(numbers), 5999999994);
+  EXPECT_EQ(numbers[2], 6000000000);
+}
+
+TEST(CountedNodesExample, AChainIsHeldWhereItsClassIsOnlyDeclared) {
+  // example::node is incomplete in this file: its refs are copied and released all the same.
+  pt::ref<example::node> head = example::make_chain({"a", "b", "c"});
+  pt::ref<example::node> copy = head;
+  head = nullptr;
+  EXPECT_EQ(bytes_of(example::chain_text(copy)), "a -> b -> c");
+  EXPECT_FALSE(example::make_chain({}));
+  EXPECT_TRUE(example::chain_text(nullptr).is_empty());
+}
+
+TEST(FormattingExample, EachArgumentAsItsTypeSays) {
+  EXPECT_EQ(bytes_of(example::summary("logs", {5000000000, 7})), "logs: 2 files, 5000000007 bytes");
+  EXPECT_EQ(bytes_of(example::table({{"alpha", 1}, {"b", -20}})),
+            "alpha   |     1\nb       |   -20\n");
+  EXPECT_EQ(bytes_of(example::apply_template("%s has %d", "x", 3)), "x has 3");
+  EXPECT_EQ(bytes_of(example::apply_template("%d has %s", "x", 3)), "%!d(text) has %!s(integer)");
 }
 
 TEST(StreamsExample, AFileIsWrittenAndReadBackByteForByte) {

@@ -71,6 +71,27 @@ TEST_F(LibraryDoc, ShowsEveryExampleFileVerbatimInACodeBlock) {
   }
 }
 
+// The indented command lines that install the library alone (the development component), each
+// with the block of command lines it stands in.
+std::vector<std::string> library_install_blocks(const std::string& text) {
+  std::vector<std::string> blocks;
+  const std::string command = "\n    cmake --install ";
+  for (auto at = text.find(command); at != std::string::npos; at = text.find(command, at + 1)) {
+    const std::size_t line_end = text.find('\n', at + 1);
+    if (text.substr(at, line_end - at).find(" --component development") == std::string::npos)
+      continue;
+    const std::size_t start = text.rfind("\n\n", at) + 2;
+    blocks.push_back(text.substr(start, line_end - start));
+  }
+  return blocks;
+}
+
+TEST_F(LibraryDoc, GivesTheReadmesOneCommandThatInstallsTheLibraryAlone) {
+  const std::vector<std::string> blocks = library_install_blocks(doc);
+  ASSERT_EQ(blocks.size(), 1u);
+  EXPECT_EQ(library_install_blocks(read_file(std::string(docs_dir) + "/../README.md")), blocks);
+}
+
 TEST_F(LibraryDoc, HasNoMarkerForAnUnknownExample) {
   EXPECT_EQ(occurrences(doc, "<!-- example: "), static_cast<int>(example_files().size()));
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cmdwrap_run.h"
+#include "support/marked_text.h"
 #include "support/on_windows.h"
 #include "support/scratch_file.h"
 
@@ -50,6 +51,24 @@ TEST_F(BatchFile, EveryLineIsOneParameterAndNothingInItRuns) {
   result = run_child_through_wrapper(hex_args_file({"%OS%"}), {}, batch);
   EXPECT_TRUE(result.file == hex_args_result({"%OS%"}) || result.file == hex_args_result({"batch"}))
       << result.file;
+}
+
+// A marked file reaches the batch on its wide command line, every character whole, with every
+// guarantee of a file without a mark.
+TEST_F(BatchFile, AMarkedFileKeepsEveryGuarantee) {
+  const std::string pwned = (std::filesystem::path(folder.path()) / "pwned.txt").string();
+  const std::vector<std::string> lines = {"w\xC3\xB6rld \xE6\x97\xA5\xE6\x9C\xAC \xF0\x9F\x98\x80",
+                                          "x\" & echo pwned> " + pwned + " & rem \"",
+                                          R"(say "hi" a&b|c<d>e^f(g) C:\dir\)"};
+  std::vector<std::string> file_lines = lines;
+  file_lines.insert(file_lines.begin(), "hex-utf8-args");
+  auto result = run_child_through_wrapper(marked_lines(text_mark::utf16_le, file_lines), {}, batch);
+  EXPECT_EQ(result.run.status, 0u) << result.run.err;
+  EXPECT_EQ(result.file, hex_args_result(lines));
+  EXPECT_FALSE(std::filesystem::exists(pwned));
+
+  result = run_child_through_wrapper(marked_text(text_mark::utf8, "fine\na\rb\n"), {}, batch);
+  EXPECT_EQ(result.run.err, "Error: Couldn't run '" + batch + "' error 160\n");
 }
 
 TEST_F(BatchFile, ALineCmdCannotCarryRefusesTheStart) {

@@ -150,6 +150,7 @@ wrapper_run run_cmdwrap(const std::vector<std::string>& arguments, const wrapper
   platform::process_request request;
   request.application = application.c_str();
   request.arguments = command_arguments.c_str();
+  request.arguments_encoding = options.arguments_encoding;
   request.std_input = options.unusable == standard_handle::input ? platform::unusable_handle : in;
   request.std_output = options.unusable == standard_handle::output ? platform::unusable_handle
                                                                    : out;

@@ -20,6 +20,7 @@
 #include <string_view>
 #include <vector>
 
+#include "ortolib/platform/text_encoding.h"
 #include "support/child_run.h"
 #include "support/process_limits.h"
 #include "support/scratch_file.h"
@@ -49,6 +50,9 @@ struct wrapper_options {
   signal_setup signals;
   // false: cmdwrap gets its three standard handles alone, none the test process passes on.
   bool inherit_handles = true;
+  // The encoding of the arguments: UTF-8 reaches cmdwrap's wide command line with every
+  // character on Windows.
+  text_encoding arguments_encoding = text_encoding::ansi;
 };
 
 // Starts cmdwrap (ORTO_CMDWRAP) with these arguments, each quoted for the C-runtime rules,

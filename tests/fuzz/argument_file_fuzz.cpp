@@ -1,6 +1,9 @@
 // The argument-file reader against a plain model of the text-mode rules: the input is written
-// to a file, read back with read_argument_lines, and the lines must be the model's.
+// to a file, read back with read_argument_lines, and the lines must be the model's. An input
+// with a byte-order mark is text: the model takes what one decode of the whole file gives, so
+// that the reader's decoding in chunks must come to the same.
 #include "argument_file.h"
+#include "argument_text.h"
 
 #include "fuzz/fuzz_input.h"
 
@@ -95,8 +98,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   write_file(path.c_str(), content);
   pt::platform::command_line_room room("child");
   const cmdwrap::argument_lines read = cmdwrap::read_argument_lines(path.c_str(), room);
+
+  cmdwrap::argument_text_decoder whole;
+  const bool decoded = whole.decode(content);
+  const std::string text(whole.text());
+  if (!decoded || !whole.finish()) {
+    check(!read.opened && read.undecodable == whole.failure(),
+          "a marked file that does not decode is refused, with the reason");
+    return 0;
+  }
   check(read.opened, "a readable file is reported as opened");
+  check(read.encoding == whole.encoding(), "the lines are in the file's encoding");
   check(!read.too_long, "an input this short fits a command line");
-  check(read.lines == model_lines(content), "the lines are the model's");
+  check(read.lines == model_lines(text), "the lines are the model's");
   return 0;
 }

@@ -104,6 +104,69 @@ check_installed_tree() {
     package_fail "the installed version header does not say $version"
 }
 
+# The library alone, as `cmake --install <build> --component development` puts it under $1: the
+# static library, headers, CMake package, pkg-config file, overview and license, and nothing of
+# the program (no cmdwrap, no manual page, none of its documents).
+check_library_only_tree() {
+  local prefix=$1 file
+  for file in lib/libortolib.a include/ortolib/config.h include/ortolib/core/string.h \
+      include/ortolib/version.h lib/cmake/ortolib/ortolibConfig.cmake lib/pkgconfig/ortolib.pc \
+      share/doc/ortolib/LIBRARY.md share/doc/ortolib/LICENSE; do
+    [ -f "$prefix/$file" ] || package_fail "the library's $file is not installed"
+  done
+  for file in bin share/man share/doc/cmdwrap; do
+    [ ! -e "$prefix/$file" ] || package_fail "installing the library alone installed $file"
+  done
+}
+
+# Every header installed under $1/include/ortolib compiles on its own, found through -I as
+# pkg-config gives it (so its warnings are not silenced as a system header's are), without a
+# warning under the strictest common flags, with g++ and, where it is installed, clang++; and
+# under C++17 each stops at one error that says C++20 is needed.
+check_headers_alone() {
+  local include=$1/include header output compiler errors
+  local strict=(-Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wsign-conversion -Werror)
+  local compilers=(g++)
+  ! command -v clang++ >/dev/null || compilers+=(clang++)
+  while read -r header; do
+    for compiler in "${compilers[@]}"; do
+      output=$(echo "#include <$header>" |
+        "$compiler" -std=c++20 -x c++ -fsyntax-only "${strict[@]}" -I "$include" - 2>&1) ||
+        package_fail "$header does not compile alone with $compiler:"$'\n'"$output"
+      [ -z "$output" ] || package_fail "$compiler warns about $header:"$'\n'"$output"
+    done
+    output=$(echo "#include <$header>" | g++ -std=c++17 -x c++ -fsyntax-only -I "$include" - 2>&1) &&
+      package_fail "$header compiles under C++17"
+    errors=$(grep -c -E '(^|: )(fatal )?error: ' <<<"$output" || true)
+    [ "$errors" -eq 1 ] && grep -q 'ortolib needs C++20' <<<"$output" ||
+      package_fail "$header under C++17 gives $errors errors, not the one that says C++20:"$'\n'"$output"
+  done < <(cd "$include" && find ortolib -name '*.h' | sort)
+}
+
+# A shared object linked with the static library of the tree under $1 through pkg-config's
+# flags, then a program that calls it and knows nothing of ortolib, built in $2 and run. The
+# library must be position-independent for the first link, and its code must hold no
+# relocation of the local-exec thread-local model (R_X86_64_TPOFF32), which no shared object may.
+check_shared_object() {
+  local prefix=$1 build=$2 libdir=${3:-lib} flags output
+  local -x PKG_CONFIG_PATH="" PKG_CONFIG_LIBDIR=$prefix/$libdir/pkgconfig
+  ! readelf -r "$prefix/$libdir/libortolib.a" | grep -q '\bR_X86_64_TPOFF32\b' ||
+    package_fail "$prefix/$libdir/libortolib.a holds R_X86_64_TPOFF32 relocations"
+  flags=$(pkg-config --cflags --libs ortolib) || package_fail "pkg-config: no flags for ortolib"
+  rm -rf "$build"
+  mkdir -p "$build"
+  # shellcheck disable=SC2086 # the flags are words
+  c++ -std=c++20 -Wall -Wextra -Werror -shared -fPIC tests/package/shared_object/greeting.cpp \
+    -o "$build/libgreeting.so" $flags >"$build.log" 2>&1 ||
+    package_fail "no shared object links with $prefix's library:"$'\n'"$(tail -n 30 "$build.log")"
+  c++ -std=c++20 -Wall -Wextra -Werror tests/package/shared_object/main.cpp -o "$build/greet" \
+    -L"$build" -lgreeting -Wl,-rpath,"$build" >"$build.log" 2>&1 ||
+    package_fail "the program does not link with the shared object:"$'\n'"$(tail -n 30 "$build.log")"
+  output=$("$build/greet" </dev/null) || package_fail "the program of the shared object failed"
+  [ "$output" = "list has 5000000000 items" ] ||
+    package_fail "the program of the shared object printed: $output"
+}
+
 # The license beside the program's documents and the library's, in an installed tree under $1:
 # the project's LICENSE, unchanged.
 check_license_files() {
@@ -163,6 +226,7 @@ check_consumer_output() {
     </dev/null | tr -d '\r') || package_fail "the consumer built against $prefix failed"
   expected="ortolib $version
 -9007199254740993|-9007199254740993 4294967295 0000FF
+3 items of 5000000000 bytes: std, view
 "'"say \"hi\" C:\dir\\"'"
 argument 1: *
 argument 2: two words"
@@ -182,7 +246,8 @@ check_pkg_config_consumer() {
   rm -rf "$build"
   mkdir -p "$build"
   # shellcheck disable=SC2086 # the flags are words
-  c++ -std=c++20 -Wall -Wextra -Werror "$consumer_source/main.cpp" -o "$build/consumer" $flags \
+  c++ -std=c++20 -Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wsign-conversion -Werror \
+    "$consumer_source/main.cpp" -o "$build/consumer" $flags \
     >"$build.log" 2>&1 ||
     package_fail "the consumer does not build with pkg-config's flags ($flags):"$'\n'"$(tail -n 30 "$build.log")"
   consumer_runner=()
@@ -269,6 +334,7 @@ check_debian_packages() {
   consumer_runner=()
   check_consumer "$root/usr" "$root.consumer" "$version" -DCONSUMER_CHECK_HEADERS=OFF
   check_pkg_config_consumer "$root/usr" "$root.pkg-config" "$version" "lib/$multiarch"
+  check_shared_object "$root/usr" "$root.shared" "lib/$multiarch"
 }
 
 # The build id of the ELF file $1.

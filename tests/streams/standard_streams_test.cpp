@@ -135,7 +135,7 @@ TEST_F(StandardStreamsDeathTest, StdInputReadsBlocksOfAtMost4096Bytes) {
 }
 
 // One line as a thread writes it: several literal pieces and directives in one call.
-const char line_format[] = "thread %c line %05d: %s|%d\n";
+constexpr char line_format[] = "thread %c line %05d: %s|%d\n";
 const char filler[] = "................................................................";
 
 TEST(StandardStreams, FormattedLinesFromTwoThreadsOnStdErrorStayWhole) {

@@ -2,6 +2,7 @@
 // that cannot be read, large files across chunk boundaries, and access shared with others.
 #include "argument_file.h"
 
+#include "support/marked_text.h"
 #include "support/scratch_file.h"
 
 #include <gtest/gtest.h>
@@ -60,9 +61,94 @@ INSTANTIATE_TEST_SUITE_P(
         lines_row{"cr_before_end_of_data_stays", "a\r\x1A\n", {"a\r"}},
         lines_row{"lf_cr_is_not_a_pair", "a\n\rb", {"a", "\rb"}},
         lines_row{"other_bytes_unchanged", "\x01\x7f\x80\xff\"\\\n"s + "x\0y"s,
-                  {"\x01\x7f\x80\xff\"\\", "x\0y"s}}),
+                  {"\x01\x7f\x80\xff\"\\", "x\0y"s}},
+        // A byte-order mark makes the rest text of its encoding, read as UTF-8 lines.
+        lines_row{"utf8_mark", "\xEF\xBB\xBFh\xC3\xB6\r\n\r\n\xF0\x9F\x98\x80\x1A\xFF",
+                  {"h\xC3\xB6", "\xF0\x9F\x98\x80"}},
+        lines_row{"utf16_le_mark", "\xFF\xFEh\0\xF6\0\r\0\n\0\x3D\xD8\x00\xDE\r\0"s,
+                  {"h\xC3\xB6", "\xF0\x9F\x98\x80\r"}},
+        lines_row{"utf16_be_mark", "\xFE\xFF\0a\0\0\0b\0\n\x65\xE5\0\x1A\xD8"s,
+                  {"a\0b"s, "\xE6\x97\xA5"}},
+        lines_row{"utf16_unit_holding_0x1a_or_lf", "\xFF\xFE\x1A\x04\x0A\x01"s,
+                  {"\xD0\x9A\xC4\x8A"}},
+        lines_row{"mark_alone", "\xFF\xFE", {}},
+        lines_row{"too_short_for_a_mark", "\xEF\xBB", {"\xEF\xBB"}}),
     [](const testing::TestParamInfo<lines_row>& info) { return std::string(info.param.name); });
 // clang-format on
+
+// A marked file that holds no valid text is refused whole, with the reason, and kept as it is.
+TEST(ReadArgumentLines, MarkedFileThatDoesNotDecodeIsRefused) {
+  const std::pair<std::string, std::string> rows[] = {
+      {"\xFF\xFE"
+       "a\0b"s,
+       "UTF-16 text of an odd number of bytes"},
+      {"\xFF\xFE"
+       "a\0\x3D\xD8"s,
+       "UTF-16 surrogate without its partner at offset 4"},
+      {"\xFE\xFF\xD8\x3D\0a"s, "UTF-16 surrogate without its partner at offset 2"},
+      {"\xFF\xFE\x00\xDE"s, "UTF-16 surrogate without its partner at offset 2"},
+      {"\xEF\xBB\xBFok\n\xC0\x80", "invalid UTF-8 at offset 6"},      // overlong
+      {"\xEF\xBB\xBF\xED\xA0\x80", "invalid UTF-8 at offset 3"},      // a surrogate
+      {"\xEF\xBB\xBF\xF4\x90\x80\x80", "invalid UTF-8 at offset 3"},  // past U+10FFFF
+      {"\xEF\xBB\xBF"
+       "ab\xE6\x97",
+       "invalid UTF-8 at offset 5"},  // cut short
+  };
+  for (const auto& [bytes, reason] : rows) {
+    pt::test::scratch_file file("argument-file");
+    file.write(bytes);
+    const argument_lines read = read_for_child(file.c_str());
+    EXPECT_FALSE(read.opened) << reason;
+    EXPECT_EQ(read.undecodable, reason);
+    EXPECT_TRUE(read.lines.empty());
+    EXPECT_EQ(file.read(), bytes);
+  }
+}
+
+// Characters, and CR LF pairs, split between two reads of the file decode whole.
+TEST(ReadArgumentLines, MarkedTextAcrossTheReadsOfTheFile) {
+  using pt::test::text_mark;
+  for (const text_mark mark : {text_mark::utf8, text_mark::utf16_le}) {
+    for (std::size_t shift = 0; shift < 4; ++shift) {
+      // The reads take 64 KiB; the emoji, and for UTF-16 its CR LF, end up across the first end.
+      const std::string filler(mark == text_mark::utf8 ? 65533 - shift : 32767 - shift, 'x');
+      pt::test::scratch_file file("argument-file");
+      file.write(pt::test::marked_text(mark, filler + "\xF0\x9F\x98\x80\r\n\xE6\x97\xA5"));
+      pt::platform::command_line_room room("child", std::uint64_t{1} << 20);
+      const argument_lines read = read_argument_lines(file.c_str(), room);
+      EXPECT_EQ(read.encoding, pt::text_encoding::utf8);
+      EXPECT_EQ(read.lines, (lines{filler + "\xF0\x9F\x98\x80", "\xE6\x97\xA5"})) << shift;
+    }
+  }
+}
+
+// What follows the last line, when it fills the command line to the last character, takes no
+// room: line ends, empty lines and the end of data after it still let it start.
+TEST(ReadArgumentLines, ALastLineThatFitsFitsWithAnythingEmptyAfterIt) {
+  // A total below Linux's limit on one argument, so that the total is what the line fills.
+  const pt::platform::command_line_room empty_room("child", std::uint64_t{1} << 16);
+  std::size_t fits = 0, too_long = 200000;
+  while (too_long - fits > 1) {
+    const std::size_t length = (fits + too_long) / 2;
+    pt::platform::command_line_room trial = empty_room;
+    (trial.add_argument(std::string(length, 'a')) ? fits : too_long) = length;
+  }
+  const std::string line(fits, 'a');
+  for (const std::string rest : {"", "\n", "\r\n\n\n", "\n\x1A",
+                                 "\x1A"
+                                 "b"}) {
+    pt::test::scratch_file file("argument-file");
+    file.write(line + rest);
+    pt::platform::command_line_room room = empty_room;
+    const argument_lines read = read_argument_lines(file.c_str(), room);
+    EXPECT_FALSE(read.too_long) << testing::PrintToString(rest);
+    EXPECT_EQ(read.lines, lines{line});
+  }
+  pt::test::scratch_file file("argument-file");
+  file.write(line + "a\n");
+  pt::platform::command_line_room room = empty_room;
+  EXPECT_TRUE(read_argument_lines(file.c_str(), room).too_long);
+}
 
 TEST(ReadArgumentLines, MissingFileIsNotOpened) {
   pt::test::scratch_file file("argument-file");  // never created

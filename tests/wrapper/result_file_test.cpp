@@ -3,14 +3,19 @@
 #include "result_file.h"
 
 #include "argument_file.h"
+#include "ortolib/platform/files.h"
+#include "support/fifo.h"
 #include "support/line_ends.h"
 #include "support/scratch_file.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <future>
 #include <random>
 
 namespace cmdwrap {
@@ -88,6 +93,27 @@ TEST(OpenResultFile, GivesNothingForAPathThatCannotBeWritten) {
   EXPECT_FALSE(std::filesystem::exists(in_missing_folder.parent_path()));
 }
 
+// A FIFO that nobody reads cannot take the result: that fails at once, instead of waiting for a
+// reader that the caller, who reads only after cmdwrap has ended, never becomes.
+TEST(OpenResultFile, AFifoWithoutAReaderFailsAtOnce) {
+  pt::test::scratch_file fifo("result-fifo");
+  if (!pt::test::make_fifo(fifo.path()))
+    GTEST_SKIP() << "no FIFOs in this file system";
+  auto opened = std::async(std::launch::async, [&] {
+    std::FILE* file = open_result_file(fifo.c_str());
+    const std::uint32_t error = pt::last_c_file_error();
+    if (file != nullptr)
+      std::fclose(file);
+    return std::make_pair(file != nullptr, error);
+  });
+  // An open that waits for a reader is given one after a while, so that the test ends.
+  if (opened.wait_for(std::chrono::seconds(20)) != std::future_status::ready)
+    pt::test::open_fifo_reader_briefly(fifo.path());
+  const auto [succeeded, error] = opened.get();
+  EXPECT_FALSE(succeeded) << "the open waited for a reader";
+  EXPECT_EQ(error, static_cast<std::uint32_t>(ENXIO));
+}
+
 TEST(WriteResultFile, LargeOutputIsTranslatedByteForByte) {
   // Several MiB of random bytes rich in LF and CR LF, so that line ends fall on every kind of
   // staging-buffer boundary; stretches without LF longer than the buffer, which bypass it;
@@ -162,6 +188,22 @@ TEST(WriteResultFile, WriteFailureThatShowsOnlyAtFlushGivesMinusOne) {
   if (file == nullptr)
     GTEST_SKIP() << "no always-full device here";
   EXPECT_EQ(write_result_file(file, "ok\n", 3), -1);
+}
+
+// What another writer (the child, say) put into the file during the run does not stay behind
+// the result: the file ends where the result does.
+TEST(WriteResultFile, BytesWrittenDuringTheRunDoNotStayBehindTheResult) {
+  for (const std::string output : {"ok\n", ""}) {
+    pt::test::scratch_file file("result-file");
+    std::FILE* result = open_result_file(file.c_str());
+    ASSERT_NE(result, nullptr);
+    std::FILE* other = std::fopen(file.c_str(), "r+b");
+    ASSERT_NE(other, nullptr);
+    std::fputs("0123456789", other);
+    std::fclose(other);
+    EXPECT_EQ(write_result_file(result, output, 0), 0);
+    EXPECT_EQ(file.read(), with_crlf(output));
+  }
 }
 
 TEST(WriteResultFile, WritesWhileAnotherHandleHoldsTheFileForReadAndWrite) {

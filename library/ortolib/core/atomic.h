@@ -3,6 +3,8 @@
 // Each is one atomic step with a full (sequentially consistent) memory barrier.
 #pragma once
 
+#include "ortolib/config.h"
+
 #include <cstdint>
 
 namespace pt {

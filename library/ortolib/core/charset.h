@@ -11,6 +11,8 @@
 // Reading never goes past the pattern's NUL, whatever the pattern holds.
 #pragma once
 
+#include "ortolib/config.h"
+
 #include <cstdint>
 
 namespace pt {

@@ -3,6 +3,8 @@
 // split as it stands. Out-of-range input is reported by the result, never raised.
 #pragma once
 
+#include "ortolib/config.h"
+
 #include <cstdint>
 #include <ctime>
 

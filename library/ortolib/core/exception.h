@@ -20,7 +20,7 @@ class exception : public unknown {
  public:
   string message;  // the error text; the exception holds one reference to it
 
-  explicit exception(const string& message) : message(message) {}
+  explicit exception(const string& text) : message(text) {}
   ~exception() override;
 
   // A new reference to the message, owned by the caller.

@@ -3,6 +3,8 @@
 // All fatal codes of the library are named here.
 #pragma once
 
+#include "ortolib/config.h"
+
 #include <cstdint>
 
 namespace pt {

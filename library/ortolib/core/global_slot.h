@@ -3,6 +3,8 @@
 // The slot is constant-initialised, so a reference to its value can be bound before any code runs.
 #pragma once
 
+#include "ortolib/config.h"
+
 #include <new>
 #include <utility>
 

@@ -2,6 +2,8 @@
 // buffers). They never return failure: exhausted memory is the fatal error 0xC0005.
 #pragma once
 
+#include "ortolib/config.h"
+
 #include <cstdint>
 
 namespace pt {

@@ -1,6 +1,8 @@
 // A base without data that forbids copying, for classes that own storage by raw pointer.
 #pragma once
 
+#include "ortolib/config.h"
+
 namespace pt {
 
 class noncopyable {

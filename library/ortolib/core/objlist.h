@@ -2,7 +2,9 @@
 // when it owns them, and the typed tobjlist over it.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <iterator>
 
 #include "ortolib/core/component.h"
 #include "ortolib/core/podlist.h"
@@ -35,6 +37,36 @@ class _objlist : public unknown, public tpodlist<void*, true> {
   virtual std::int32_t compare(const void* key, const void* item);
 };
 
+// Walks the pointer slots of an object list, giving each as a T* (null for an empty slot).
+template <class T>
+class object_iterator {
+ public:
+  using iterator_category = std::forward_iterator_tag;
+  using value_type = T*;
+  using difference_type = std::ptrdiff_t;
+  using pointer = void;
+  using reference = T*;
+
+  object_iterator() = default;
+  explicit object_iterator(void* const* first) : slot(first) {}
+
+  T* operator*() const { return static_cast<T*>(*slot); }
+  object_iterator& operator++() {
+    ++slot;
+    return *this;
+  }
+  // NOLINTNEXTLINE(cert-dcl21-cpp): a const copy would not be a standard forward iterator
+  object_iterator operator++(int) {
+    object_iterator before = *this;
+    ++slot;
+    return before;
+  }
+  friend bool operator==(const object_iterator&, const object_iterator&) = default;
+
+ private:
+  void* const* slot = nullptr;
+};
+
 // An owning (or not) list of T pointers whose dofree deletes a T.
 template <class T>
 class tobjlist : public _objlist {
@@ -46,6 +78,12 @@ class tobjlist : public _objlist {
 
   T* item(std::int32_t i) const { return static_cast<T*>(_objlist::item(i)); }
   T* operator[](std::int32_t i) const { return item(i); }
+
+  // The items in index order, each as its T*, through which it can be changed in place:
+  //   for (T* object : list) object->update();
+  // Valid until the count or the capacity changes.
+  object_iterator<T> begin() const { return object_iterator<T>(_objlist::begin()); }
+  object_iterator<T> end() const { return object_iterator<T>(_objlist::end()); }
   void insert(std::int32_t index, T* object) { _objlist::insert(index, object); }
   std::int32_t add(T* object) { return _objlist::add(object); }
 };

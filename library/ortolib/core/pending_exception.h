@@ -2,6 +2,8 @@
 // library's own, which are thrown by pointer and owned by their catcher, never leak on the way.
 #pragma once
 
+#include "ortolib/config.h"
+
 #include <exception>
 
 namespace pt {

@@ -52,6 +52,11 @@ class tpodlist : public _podlist {
   T& item(std::int32_t i) const { return static_cast<T*>(items)[i]; }
   T& operator[](std::int32_t i) const { return item(i); }
 
+  // The items in index order, for a range-for and the standard algorithms; each can be
+  // changed in place. Valid until the count or the capacity changes.
+  T* begin() const { return static_cast<T*>(items); }
+  T* end() const { return begin() + count; }
+
   void set_count(std::int32_t n) { _podlist::set_count(n, zero_fill); }
 
   // Inserts value at index (0 to count, not checked).

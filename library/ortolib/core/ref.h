@@ -22,20 +22,25 @@ namespace pt {
 // holder's content is exchanged and the old one released, so assigning an object to a ref that
 // already holds it never deletes it. One ref is changed by one thread at a time; the object
 // may be held by refs on several threads.
+//
+// T may be incomplete wherever a ref<T> is declared, copied, moved, assigned from another
+// ref<T>, compared or destroyed: a class can hold a ref to its own kind, and a pimpl a ref to a
+// class only its source file defines. The ref keeps the object as the component it counts, so
+// none of these needs to know how T derives from component. T must be complete where a ref
+// is made from a T* (make_ref, the constructor, reset) or from a ref to a derived class, and
+// where the object is reached through it (get, ->, *).
 template <class T>
 class ref {
-  static_assert(std::is_base_of_v<component, T>, "ref holds a component");
-
  public:
   ref() noexcept = default;
   ref(std::nullptr_t) noexcept {}
   // Takes a reference to object (a new one, with count 0, then has count 1); null holds nothing.
-  explicit ref(T* object) noexcept : held(addref(object)) {}
+  explicit ref(T* object) noexcept : held(addref(counted(object))) {}
   ref(const ref& other) noexcept : held(addref(other.held)) {}
   ref(ref&& other) noexcept : held(std::exchange(other.held, nullptr)) {}
   // From a ref to a derived class.
   template <class U, class = std::enable_if_t<std::is_convertible_v<U*, T*>>>
-  ref(const ref<U>& other) noexcept : held(addref(static_cast<T*>(other.get()))) {}
+  ref(const ref<U>& other) noexcept : held(addref(counted(other.get()))) {}
   ~ref() { release(held); }
 
   ref& operator=(const ref& other) noexcept {
@@ -49,16 +54,17 @@ class ref {
     return *this;
   }
   ref& operator=(std::nullptr_t) noexcept {
-    reset();
+    release(std::exchange(held, nullptr));
     return *this;
   }
 
   // Holds object instead (taking its reference first), releasing what was held.
-  void reset(T* object = nullptr) noexcept { assign_ref(held, object); }
+  void reset(T* object) noexcept { assign_ref(held, counted(object)); }
+  void reset(std::nullptr_t = nullptr) noexcept { release(std::exchange(held, nullptr)); }
 
-  T* get() const noexcept { return held; }
-  T* operator->() const noexcept { return held; }
-  T& operator*() const noexcept { return *held; }
+  T* get() const noexcept { return static_cast<T*>(held); }
+  T* operator->() const noexcept { return get(); }
+  T& operator*() const noexcept { return *get(); }
   explicit operator bool() const noexcept { return held != nullptr; }
 
   friend bool operator==(const ref& left, const ref& right) noexcept {
@@ -67,7 +73,13 @@ class ref {
   friend bool operator==(const ref& left, std::nullptr_t) noexcept { return left.held == nullptr; }
 
  private:
-  T* held = nullptr;
+  component* held = nullptr;  // the object, as the component whose count the ref holds
+
+  // The object as the component to count; here T must be complete.
+  static component* counted(T* object) noexcept {
+    static_assert(std::is_base_of_v<component, T>, "ref holds a component");
+    return object;
+  }
 };
 
 // A new T built from arguments, held by a ref (count 1).

@@ -8,6 +8,8 @@
 // it builds the standard streams as well, so it sits above them.
 #pragma once
 
+#include "ortolib/config.h"
+
 namespace pt {
 
 class library_startup {

@@ -6,8 +6,10 @@
 #include <compare>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
+#include "ortolib/config.h"
 #include "ortolib/core/startup.h"
 
 namespace pt {
@@ -43,7 +45,9 @@ std::int32_t block_size_for(std::int32_t size);
 // anything that expects a zero-terminated text. Copies share the block; every change first makes
 // the block private to this value. Values sharing a block may be copied, read and destroyed
 // from different threads at once; one value must not be changed from two threads at once.
-class string {
+// It owns its characters as std::string does: clang warns (-Wdangling-gsl) about a
+// std::string_view of a temporary string.
+class ORTO_OWNER(char) string {
  public:
   string() noexcept;                               // the empty string
   string(const string& other) noexcept;            // shares other's block
@@ -54,6 +58,9 @@ class string {
   // A copy of the view's bytes, NUL included; a view longer than max_string_length is fatal
   // "String overflow". Implicit, as the constructor from a C text is.
   string(std::string_view bytes);
+  // A copy of every byte of a std::string, as from its view. Explicit: a std::string is not
+  // turned into a pt::string (an allocation and a copy) without a word.
+  explicit string(const std::string& bytes) : string(std::string_view(bytes)) {}
   ~string();  // clear
 
   string& operator=(const string& other);
@@ -78,6 +85,14 @@ class string {
   // The zero-terminated characters; valid until this value is next changed or destroyed.
   const char* text() const { return chars; }
   char operator[](std::int32_t index) const { return chars[index]; }
+
+  // The same under the standard library's names, for generic code: size() is length() as an
+  // unsigned count, data() and c_str() are text().
+  std::size_t size() const noexcept { return static_cast<std::size_t>(length()); }
+  bool empty() const noexcept { return is_empty(); }
+  const char* data() const noexcept { return chars; }
+  const char* c_str() const noexcept { return chars; }
+
   // How many values share the block (0 for the shared empty block and its many users).
   std::int32_t refcount() const;
 
@@ -163,3 +178,12 @@ std::int32_t find_char(char ch, const string& s);
 extern string& empty_string;
 
 }  // namespace pt
+
+// Strings as keys of unordered containers: the hash of every byte, NUL included, the same as
+// for a std::string_view of them, so it agrees with ==.
+template <>
+struct std::hash<pt::string> {
+  std::size_t operator()(const pt::string& value) const noexcept {
+    return std::hash<std::string_view>{}(std::string_view(value));
+  }
+};

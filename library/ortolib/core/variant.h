@@ -4,7 +4,9 @@
 #pragma once
 
 #include <concepts>
+#include <cstddef>
 #include <cstdint>
+#include <iterator>
 
 #include "ortolib/core/component.h"
 #include "ortolib/core/objlist.h"
@@ -111,6 +113,73 @@ std::int32_t array_add(variant& v, const variant& value);
 // Inserts a copy of value with an empty key: at the end when the array is empty or its last
 // item's key is empty, otherwise at 0. Returns the index.
 std::int32_t add_unnamed(_varray* array, const variant& value);
+
+// Walks the items of a variant array, giving each item's value; Value is variant, or const
+// variant for a read-only walk.
+template <class Value>
+class variant_item_iterator {
+ public:
+  using iterator_category = std::forward_iterator_tag;
+  using value_type = variant;
+  using difference_type = std::ptrdiff_t;
+  using pointer = Value*;
+  using reference = Value&;
+
+  variant_item_iterator() = default;
+  explicit variant_item_iterator(object_iterator<_varitem> item) : at(item) {}
+
+  Value& operator*() const { return (*at)->value; }
+  Value* operator->() const { return &(*at)->value; }
+  variant_item_iterator& operator++() {
+    ++at;
+    return *this;
+  }
+  // NOLINTNEXTLINE(cert-dcl21-cpp): a const copy would not be a standard forward iterator
+  variant_item_iterator operator++(int) {
+    variant_item_iterator before = *this;
+    ++at;
+    return before;
+  }
+  friend bool operator==(const variant_item_iterator&, const variant_item_iterator&) = default;
+
+ private:
+  object_iterator<_varitem> at;
+};
+
+// The values of the items of the array a variant holds, in index order, for a range-for; none
+// when it holds no array. Through a non-const variant each value can be changed in place, and
+// every variant that shares the array sees the change:
+//
+//   for (pt::variant& item : pt::array_items(list))
+//     item = pt::variant(pt::variant_to_string(item) + "!");
+//
+// The range shares the array, so the array lives as long as the range, also when the variant
+// was a temporary. Adding items or emptying the array during the walk is not allowed.
+template <class Value>
+class variant_items {
+ public:
+  explicit variant_items(const variant& holder) : list(holder) {}
+
+  variant_item_iterator<Value> begin() const {
+    return variant_item_iterator<Value>(holds_array() ? list.array_value->begin()
+                                                      : object_iterator<_varitem>());
+  }
+  variant_item_iterator<Value> end() const {
+    return variant_item_iterator<Value>(holds_array() ? list.array_value->end()
+                                                      : object_iterator<_varitem>());
+  }
+  std::int32_t size() const { return array_length(list); }
+
+ private:
+  variant list;  // a copy that shares the array
+
+  bool holds_array() const { return list.tag == tag_array; }
+};
+
+inline variant_items<variant> array_items(variant& v) { return variant_items<variant>(v); }
+inline variant_items<const variant> array_items(const variant& v) {
+  return variant_items<const variant>(v);
+}
 
 // The variant with tag_none that array_item gives for a missing item; built at start-up.
 extern variant& null_variant;

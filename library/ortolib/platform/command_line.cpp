@@ -242,7 +242,8 @@ std::optional<std::string> quote_batch_program_name(std::string_view name, const
 }
 
 batch_refusal batch_command_line(std::string_view program, const char* arguments,
-                                 const lead_bytes& lead, std::string& line) {
+                                 const lead_bytes& lead, std::string& line,
+                                 text_encoding encoding) {
   line.clear();
   std::optional<std::string> name = quote_batch_program_name(program, lead);
   if (!name)
@@ -256,7 +257,9 @@ batch_refusal batch_command_line(std::string_view program, const char* arguments
     built += *token;
   }
   // The system adds the two quotes around the line that cmd.exe reads.
-  if (character_count(built, lead) + 2 > batch_line_limit)
+  const std::size_t characters = encoding == text_encoding::utf8 ? utf16_length(built)
+                                                                 : character_count(built, lead);
+  if (characters + 2 > batch_line_limit)
     return batch_refusal::too_long;
   line = std::move(built);
   return batch_refusal::none;

@@ -6,12 +6,16 @@
 // would. Nothing here throws except std::bad_alloc.
 #pragma once
 
+#include "ortolib/config.h"
+
 #include <bitset>
 #include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "ortolib/platform/text_encoding.h"
 
 namespace pt {
 
@@ -143,9 +147,11 @@ enum class batch_refusal {
 // each argument that the C-runtime tokens of arguments stand for (command_line_split_arguments,
 // so a token added unquoted is taken as the runtime reads it) a space and quote_batch_argument.
 // A path of plain characters and arguments quoted by quote_argument that hold no " and no %
-// give the very line that quote_program_name and those tokens make. On a refusal line is left
-// empty.
+// give the very line that quote_program_name and those tokens make. Its characters are
+// counted in the encoding of program and arguments: ANSI by lead, UTF-8 (with no lead bytes)
+// as the UTF-16 units cmd.exe reads. On a refusal line is left empty.
 batch_refusal batch_command_line(std::string_view program, const char* arguments,
-                                 const lead_bytes& lead, std::string& line);
+                                 const lead_bytes& lead, std::string& line,
+                                 text_encoding encoding = text_encoding::ansi);
 
 }  // namespace pt

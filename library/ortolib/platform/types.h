@@ -4,6 +4,8 @@
 // installed; the build compiles exactly one backend for them, posix/ or win32/.
 #pragma once
 
+#include "ortolib/config.h"
+
 #include <cstdint>
 
 namespace pt::platform {

@@ -15,6 +15,7 @@
 #include "ortolib/platform/private/format.h"
 #include "ortolib/streams/format_args.h"
 #include "ortolib/streams/format_flags.h"
+#include "ortolib/streams/format_syntax.h"
 #include "ortolib/streams/outstm.h"
 
 namespace pt {
@@ -26,7 +27,6 @@ namespace {
 
 // What a directive reads and how its text is made; fixed while it is parsed.
 enum class directive_kind {
-  none,             // no length modifier and no conversion yet
   character,        // c: int
   short_integer,    // h: int, printed as a short
   integer,          // d i o u x X: int
@@ -43,7 +43,7 @@ enum class directive_kind {
 
 // "%", at most 122 flag characters, a modifier of up to 3 ("I64"), the conversion, a NUL.
 constexpr int directive_size = 128;
-constexpr int flag_prefix_limit = 123;
+static_assert(format_syntax::flag_limit + 6 == directive_size);
 // The text of one directive.
 constexpr int output_size = 4096;
 
@@ -55,25 +55,32 @@ bool is_floating_conversion(char c) {
   return c == 'e' || c == 'E' || c == 'f' || c == 'g' || c == 'G';
 }
 
-bool has_integer_width(directive_kind kind) {
-  return kind == directive_kind::short_integer || kind == directive_kind::long_integer ||
-         kind == directive_kind::integer_64;
-}
-
-// The kind the conversion letter gives, or none when it is no conversion.
-directive_kind kind_of_conversion(char c, directive_kind modified) {
-  if (is_integer_conversion(c))
-    return has_integer_width(modified) ? modified : directive_kind::integer;
+// The kind a complete directive has: its conversion letter's, with the argument width its
+// length modifier names for the integer conversions and "L" for the floating ones.
+directive_kind kind_of(const format_syntax::directive& directive) {
+  using format_syntax::modifier;
+  const char c = directive.conversion;
+  if (is_integer_conversion(c)) {
+    switch (directive.length) {
+      case modifier::h:
+      case modifier::hh: return directive_kind::short_integer;
+      case modifier::l: return directive_kind::long_integer;
+      case modifier::ll:
+      case modifier::j:
+      case modifier::z: return directive_kind::integer_64;
+      default: return directive_kind::integer;
+    }
+  }
   if (is_floating_conversion(c))
-    return modified == directive_kind::long_floating ? modified : directive_kind::floating;
+    return directive.length == modifier::L ? directive_kind::long_floating
+                                           : directive_kind::floating;
   switch (c) {
     case 'c': return directive_kind::character;
     case 's': return directive_kind::text;
     case 'p': return directive_kind::pointer;
     case 'a': return directive_kind::address;
     case 't': return directive_kind::short_timestamp;
-    case 'T': return directive_kind::long_timestamp;
-    default: return directive_kind::none;
+    default: return directive_kind::long_timestamp;  // 'T', the last letter read_directive knows
   }
 }
 
@@ -114,7 +121,7 @@ field_size read_field_size(const char* directive, int length) {
     for (; i < length && is_digit(directive[i]); ++i)
       field.precision = append_digit(field.precision, directive[i]);
   }
-  field.in_order = i == length;
+  field.in_order = format_syntax::first_misplaced_flag(directive + 1, length - 1) == length - 1;
   return field;
 }
 
@@ -191,14 +198,33 @@ std::int64_t floating_least(char (&scratch)[output_size], const field_size& fiel
   }
 }
 
+// A text argument: zero-terminated (length -1), or a view of length bytes without a NUL
+// after them.
+struct text_value {
+  const char* text = nullptr;
+  std::ptrdiff_t length = -1;
+};
+
+// The bytes of a text before its first NUL (within its length, for a view), which "%s" writes.
+std::size_t visible_length(const text_value& value) {
+  if (value.length < 0)
+    return std::strlen(value.text);
+  const auto length = static_cast<std::size_t>(value.length);
+  const void* nul = std::memchr(value.text, '\0', length);
+  return nul == nullptr ? length
+                        : static_cast<std::size_t>(static_cast<const char*>(nul) - value.text);
+}
+
 // The bytes of a string that the formatter takes: up to the precision, and no more than
 // output_size, which already cannot fit.
-std::int64_t string_least(const field_size& field, const char* value) {
-  const std::int64_t bound =
-      field.precision >= 0 ? std::min<std::int64_t>(field.precision, output_size) : output_size;
+std::int64_t string_least(const field_size& field, const text_value& value) {
+  std::int64_t bound = field.precision >= 0 ? std::min<std::int64_t>(field.precision, output_size)
+                                            : output_size;
+  if (value.length >= 0)
+    bound = std::min<std::int64_t>(bound, value.length);
   // memchr stops at the first NUL, so it reads no further than the string does.
-  const void* end = std::memchr(value, '\0', static_cast<std::size_t>(bound));
-  return end == nullptr ? bound : static_cast<const char*>(end) - value;
+  const void* end = std::memchr(value.text, '\0', static_cast<std::size_t>(bound));
+  return end == nullptr ? bound : static_cast<const char*>(end) - value.text;
 }
 
 int render_timestamp(char (&text)[output_size], const char* pattern, timestamp t) {
@@ -210,10 +236,241 @@ int render_timestamp(char (&text)[output_size], const char* pattern, timestamp t
   return static_cast<int>(std::strftime(text, output_size, pattern, &record));
 }
 
+// An integer argument of a checked call: its bits, the width of its type in bytes (1 to 8) and
+// whether that type is unsigned.
+struct integer_value {
+  std::int64_t bits = 0;
+  int size = 4;
+  bool is_unsigned = false;
+};
+
+// The rebuilt directive handed to the platform formatter: "%", the flag characters as they
+// stand (a precision larger than can matter shortened), then what each kind appends.
+class directive_text {
+ public:
+  char text[directive_size];
+  int length = 0;
+  field_size field;
+  bool has_flags;
+
+  explicit directive_text(const format_syntax::directive& directive)
+      : has_flags(directive.flag_count > 0) {
+    text[length++] = '%';
+    std::memcpy(text + 1, directive.flags, static_cast<std::size_t>(directive.flag_count));
+    length += directive.flag_count;
+    field = read_field_size(text, length);
+    shorten_precision(text, length, field, directive.conversion);
+  }
+  directive_text(const directive_text&) = delete;
+  directive_text& operator=(const directive_text&) = delete;
+
+  // Appends the platform's 64-bit length modifier, then the conversion, and ends the text.
+  const char* for_int64(char conversion) {
+    for (const char* m = platform::int64_length_modifier; *m != '\0'; ++m)
+      text[length++] = *m;
+    return with(conversion);
+  }
+  // Appends the conversion alone and ends the text.
+  const char* with(char conversion) {
+    text[length++] = conversion;
+    text[length] = '\0';
+    return text;
+  }
+};
+
+// The text of an integer conversion. "d" and "i" print a signed type's value and an unsigned
+// type's as unsigned; "o", "u", "x" and "X" print the bits at the type's width, unsigned:
+//
+//   value (type)            %d                      %x
+//   -1 (int)                -1                      ffffffff
+//   -1 (short)              -1                      ffff
+//   UINT64_MAX (uint64_t)   18446744073709551615    ffffffffffffffff
+//
+// So a value is never cut, and its sign is the one its type gives it. The formatter always
+// reads 64 bits.
+int render_integer(char (&text)[output_size], directive_text& directive, char conversion,
+                   const integer_value& value) {
+  // A width outside 1 to 8 (a format_arg made by hand) is the value as it stands.
+  const int bits = value.size >= 1 && value.size <= 8 ? value.size * 8 : 64;
+  const std::uint64_t mask = bits >= 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << bits) - 1;
+  const auto unsigned_bits = static_cast<std::uint64_t>(value.bits) & mask;
+  const bool is_signed_conversion = conversion == 'd' || conversion == 'i';
+  if (is_signed_conversion && (!value.is_unsigned || unsigned_bits <= INT64_MAX)) {
+    // Sign-extended from the type's width (an unsigned value this small is the same number).
+    const std::uint64_t sign = std::uint64_t{1} << (bits - 1);
+    const auto signed_value = value.is_unsigned
+                                  ? static_cast<long long>(unsigned_bits)
+                                  : static_cast<long long>((unsigned_bits ^ sign) - sign);
+    if (cannot_fit(directive.field, integer_least(directive.field, conversion, signed_value)))
+      return 0;
+    return platform::format_bounded(text, output_size, directive.for_int64(conversion),
+                                    signed_value);
+  }
+  // An unsigned value beyond the signed range prints under "u", for d and i as well.
+  const char shown = is_signed_conversion ? 'u' : conversion;
+  const auto unsigned_value = static_cast<unsigned long long>(unsigned_bits);
+  if (cannot_fit(directive.field, integer_least(directive.field, shown, unsigned_value)))
+    return 0;
+  return platform::format_bounded(text, output_size, directive.for_int64(shown), unsigned_value);
+}
+
+// The text of an integer conversion of an unchecked call, as its directive names the argument:
+// 32 bits, shown as a short after "h"; 64 after "ll". The formatter sees "h" and its own 64-bit
+// modifier, no other ("l" would read 64 bits on POSIX).
+template <class Source>
+int render_c_integer(char (&text)[output_size], directive_text& directive, char conversion,
+                     directive_kind kind, Source& arguments) {
+  if (kind == directive_kind::integer_64) {
+    std::int64_t int64 = 0;
+    arguments.int64(int64);
+    const auto value = static_cast<long long>(int64);
+    if (cannot_fit(directive.field, integer_least(directive.field, conversion, value)))
+      return 0;
+    return platform::format_bounded(text, output_size, directive.for_int64(conversion), value);
+  }
+  std::int32_t int32 = 0;
+  arguments.int32(int32);
+  const bool is_short = kind == directive_kind::short_integer;
+  const int shown = is_short ? static_cast<short>(int32) : int32;
+  if (cannot_fit(directive.field, integer_least(directive.field, conversion, shown)))
+    return 0;
+  if (is_short)
+    directive.text[directive.length++] = 'h';
+  return platform::format_bounded(text, output_size, directive.with(conversion), int32);
+}
+
+// The text of "%s" with flags. A view is copied, as far as the formatter can read of it, into
+// a zero-terminated buffer of its own; the formatter needs a NUL after the text.
+int render_text(char (&text)[output_size], directive_text& directive, const text_value& value) {
+  if (cannot_fit(directive.field, string_least(directive.field, value)))
+    return 0;
+  const char* format = directive.with('s');
+  if (value.length < 0)
+    return platform::format_bounded(text, output_size, format, value.text);
+  char copy[output_size];
+  // Fits, so the formatter takes fewer than output_size bytes of it: a precision bounds it.
+  const std::size_t copied = std::min<std::size_t>(visible_length(value), output_size - 1);
+  std::memcpy(copy, value.text, copied);
+  copy[copied] = '\0';
+  return platform::format_bounded(text, output_size, format, static_cast<const char*>(copy));
+}
+
+int render_address(char (&text)[output_size], std::int32_t argument) {
+  const auto value = static_cast<std::uint32_t>(argument);
+  return platform::format_bounded(text, output_size, "%d.%d.%d.%d", static_cast<int>(value & 0xFF),
+                                  static_cast<int>(value >> 8 & 0xFF),
+                                  static_cast<int>(value >> 16 & 0xFF),
+                                  static_cast<int>(value >> 24));
+}
+
+// "%c": the byte itself without flags (a NUL too), the formatter's text with them.
+int render_character(outstm& stream, char (&text)[output_size], directive_text& directive,
+                     std::int32_t value) {
+  if (!directive.has_flags) {
+    stream.put_byte(static_cast<char>(value));
+    return 0;
+  }
+  if (cannot_fit(directive.field, 1))
+    return 0;
+  return platform::format_bounded(text, output_size, directive.with('c'), value);
+}
+
+// "%s": the bytes up to the first NUL without flags, the formatter's text with them. A null
+// text writes nothing, with flags as without: the formatters disagree on it.
+int render_string(outstm& stream, char (&text)[output_size], directive_text& directive,
+                  const text_value& value) {
+  if (value.text == nullptr)
+    return 0;
+  if (directive.has_flags)
+    return render_text(text, directive, value);
+  stream.write_bytes(value.text, visible_length(value));
+  return 0;
+}
+
+// The text of an integer conversion, by the source's reading: a checked call's at the
+// argument's own width, a variadic call's as the directive names it.
+template <class Source>
+int render_any_integer(char (&text)[output_size], directive_text& directive, char conversion,
+                       directive_kind kind, Source& arguments, bool& found) {
+  if constexpr (Source::checked) {
+    integer_value value;
+    found = arguments.integer(value);
+    return found ? render_integer(text, directive, conversion, value) : 0;
+  } else {
+    return render_c_integer(text, directive, conversion, kind, arguments);
+  }
+}
+
+// Writes the text of one complete directive, reading its argument from arguments. An argument
+// the source cannot give (a checked call's argument of another kind, or none left) is reported
+// by the source instead (mismatch).
+template <class Source>
+void write_directive(outstm& stream, const format_syntax::directive& parsed, Source& arguments) {
+  directive_text directive(parsed);
+  const char conversion = parsed.conversion;
+  const directive_kind kind = kind_of(parsed);
+  char text[output_size];
+  int produced = 0;
+  bool found = true;
+  std::int32_t int32 = 0;
+  std::int64_t int64 = 0;
+  double real = 0;
+  text_value value_text;
+  const void* pointer = nullptr;
+  switch (kind) {
+    case directive_kind::character:
+      found = arguments.int32(int32);
+      produced = found ? render_character(stream, text, directive, int32) : 0;
+      break;
+    case directive_kind::short_integer:
+    case directive_kind::integer:
+    case directive_kind::long_integer:
+    case directive_kind::integer_64:
+      produced = render_any_integer(text, directive, conversion, kind, arguments, found);
+      break;
+    case directive_kind::pointer:
+      found = arguments.pointer(pointer);
+      if (found && !cannot_fit(directive.field, 0))
+        produced = platform::format_bounded(text, output_size, directive.with('p'), pointer);
+      break;
+    case directive_kind::text:
+      found = arguments.text(value_text);
+      produced = found ? render_string(stream, text, directive, value_text) : 0;
+      break;
+    case directive_kind::floating:
+    case directive_kind::long_floating:
+      found = arguments.real(real);
+      if (found &&
+          !cannot_fit(directive.field, floating_least(text, directive.field, conversion, real)))
+        produced = platform::format_bounded(text, output_size, directive.with(conversion), real);
+      break;
+    case directive_kind::address:
+      found = arguments.int32(int32);
+      produced = found ? render_address(text, int32) : 0;
+      break;
+    case directive_kind::short_timestamp:
+    case directive_kind::long_timestamp:
+      found = arguments.int64(int64);
+      if (found)
+        produced = render_timestamp(
+            text, kind == directive_kind::short_timestamp ? short_time_format : long_time_format,
+            int64);
+      break;
+  }
+  if (!found)
+    arguments.mismatch(stream, conversion);
+  // A text that did not fit (a negative length) is left out; the format goes on.
+  if (produced > 0)
+    stream.write_block(text, produced);
+}
+
 // The arguments of a C-variadic call: every read takes the next argument as the type the
-// directive names; the caller answers for the types.
+// directive names; the caller answers for the types. The engine's own reading: no "hh", "j" or
+// "z", and nothing written for what it cannot read.
 class variadic_source {
  public:
+  static constexpr bool checked = false;
+
   // A copy of the caller's list, so that it is read through an object of its own whatever
   // va_list is, and ended on every path.
   explicit variadic_source(va_list caller_list) { va_copy(arguments, caller_list); }
@@ -233,245 +490,193 @@ class variadic_source {
     value = va_arg(arguments, double);
     return true;
   }
-  bool text(const char*& value) {
-    value = va_arg(arguments, const char*);
+  bool text(text_value& value) {
+    value.text = va_arg(arguments, const char*);
     return true;
   }
   bool pointer(const void*& value) {
     value = va_arg(arguments, const void*);
     return true;
   }
-  // Takes the argument of a directive that has a length modifier and no conversion.
-  // The branches differ only in the type va_arg reads, which the clone check overlooks.
-  void skip(directive_kind modified) {
-    if (modified == directive_kind::integer_64)
+  // A directive with a length modifier and no conversion takes its argument and writes
+  // nothing; the letter after it is written as text. The branches differ only in the type
+  // va_arg reads, which the clone check overlooks.
+  bool modifier_alone(outstm&, const char*, const format_syntax::directive& directive) {
+    using format_syntax::modifier;
+    if (directive.length == modifier::ll)
       (void)va_arg(arguments, long long);  // NOLINT(bugprone-branch-clone)
-    else if (modified == directive_kind::long_floating)
+    else if (directive.length == modifier::L)
       (void)va_arg(arguments, double);
     else
       (void)va_arg(arguments, int);
+    return true;
   }
+  // An unknown directive ends the output without a word.
+  void unknown(outstm&, const char*, const char*) {}
+  void mismatch(outstm&, char) {}
+  void finish(outstm&) {}
 
  private:
   va_list arguments;
 };
 
-// The arguments of a checked call, each with its kind: a read converts the next argument to
-// what the directive reads (an integer narrowed to 32 bits or kept at 64, an integer made a
-// double), or fails when the argument is of another kind or missing.
+// The arguments of a checked call, each with its kind and an integer with its width: a read
+// converts the next argument to what the directive reads (the low 32 bits of an integer for
+// "c" and "a", an integer made a double), or fails when the argument is of another kind or
+// missing. What cannot be read is marked in the text, visibly:
+//
+//   "%!d(text)"          the directive's argument is of another kind (integer, real, text,
+//                        pointer); it is used up
+//   "%!s(missing)"       no argument is left for the directive
+//   "%!(extra integer)"  after the format, for each argument no directive read
+//   "%!y(unknown)"       a directive the engine does not know, as far as it was read; the
+//                        output ends there, as for an unchecked call
 class checked_source {
  public:
+  static constexpr bool checked = true;
+
   checked_source(const format_arg* first, std::int32_t count)
       : next(first), end(count > 0 ? first + count : first) {}
 
   bool int32(std::int32_t& value) {
-    const format_arg* arg = take();
-    if (arg == nullptr || arg->type != format_arg::kind::integer)
+    if (!take(format_arg::kind::integer))
       return false;
-    value = static_cast<std::int32_t>(arg->integer);  // the low 32 bits, as C would read them
+    value = static_cast<std::int32_t>(taken->integer);  // the low 32 bits
     return true;
   }
   bool int64(std::int64_t& value) {
-    const format_arg* arg = take();
-    if (arg == nullptr || arg->type != format_arg::kind::integer)
+    if (!take(format_arg::kind::integer))
       return false;
-    value = arg->integer;
+    value = taken->integer;
+    return true;
+  }
+  // Every integer at its own width and signedness, whatever the directive's modifier.
+  bool integer(integer_value& value) {
+    if (!take(format_arg::kind::integer))
+      return false;
+    value = {taken->integer, taken->integer_size, taken->is_unsigned};
     return true;
   }
   bool real(double& value) {
-    const format_arg* arg = take();
-    if (arg == nullptr)
-      return false;
-    if (arg->type == format_arg::kind::real)
-      value = arg->real;
-    else if (arg->type == format_arg::kind::integer)
-      value = static_cast<double>(arg->integer);
+    if (take(format_arg::kind::real))
+      value = taken->real;
+    else if (taken != nullptr && taken->type == format_arg::kind::integer)
+      value = taken->is_unsigned ? static_cast<double>(static_cast<std::uint64_t>(taken->integer))
+                                 : static_cast<double>(taken->integer);
     else
       return false;
     return true;
   }
-  bool text(const char*& value) {
-    const format_arg* arg = take();
-    if (arg == nullptr || arg->type != format_arg::kind::text)
+  bool text(text_value& value) {
+    if (!take(format_arg::kind::text))
       return false;
-    value = arg->text;
+    value = {taken->text, taken->text_length};
     return true;
   }
   bool pointer(const void*& value) {
-    const format_arg* arg = take();
-    if (arg == nullptr)
-      return false;
-    if (arg->type == format_arg::kind::pointer)
-      value = arg->pointer;
-    else if (arg->type == format_arg::kind::text)
-      value = arg->text;
+    if (take(format_arg::kind::pointer))
+      value = taken->pointer;
+    else if (taken != nullptr && taken->type == format_arg::kind::text)
+      value = taken->text;
     else
       return false;
     return true;
   }
-  void skip(directive_kind) { (void)take(); }
+  bool modifier_alone(outstm& stream, const char* percent, const format_syntax::directive& d) {
+    unknown(stream, percent, d.end);
+    return false;
+  }
+  // The directive's characters up to stop, where reading it failed, that one included.
+  void unknown(outstm& stream, const char* percent, const char* stop) {
+    const char* end = *stop != '\0' ? stop + 1 : stop;
+    stream.write_text("%!");
+    stream.write_bytes(percent + 1, static_cast<std::size_t>(end - (percent + 1)));
+    stream.write_text("(unknown)");
+  }
+  void mismatch(outstm& stream, char conversion) {
+    stream.write_text("%!");
+    stream.put_byte(conversion);
+    stream.put_byte('(');
+    stream.write_text(taken == nullptr ? "missing" : kind_name(taken->type));
+    stream.put_byte(')');
+  }
+  void finish(outstm& stream) {
+    for (; next < end; ++next) {
+      stream.write_text("%!(extra ");
+      stream.write_text(kind_name(next->type));
+      stream.put_byte(')');
+    }
+  }
 
  private:
   const format_arg* next;
   const format_arg* end;
+  const format_arg* taken = nullptr;  // the argument of the last read; null when none was left
 
-  const format_arg* take() { return next < end ? next++ : nullptr; }
+  // Takes the next argument; true when it is of the kind wanted.
+  bool take(format_arg::kind wanted) {
+    taken = next < end ? next++ : nullptr;
+    return taken != nullptr && taken->type == wanted;
+  }
+
+  static const char* kind_name(format_arg::kind kind) {
+    switch (kind) {
+      case format_arg::kind::integer: return "integer";
+      case format_arg::kind::real: return "real";
+      case format_arg::kind::text: return "text";
+      default: return "pointer";
+    }
+  }
 };
+
+// Writes the directive at percent, read as directive; false when the output ends there.
+template <class Source>
+bool format_directive(outstm& stream, const char* percent,
+                      const format_syntax::directive& directive, Source& arguments) {
+  switch (directive.form) {
+    case format_syntax::shape::percent: stream.put_byte('%'); return true;
+    case format_syntax::shape::no_conversion:
+      // The letter stays unconsumed, to be written as text when the source goes on.
+      return arguments.modifier_alone(stream, percent, directive);
+    case format_syntax::shape::unknown:
+      arguments.unknown(stream, percent, directive.end);
+      return false;
+    case format_syntax::shape::complete: break;
+  }
+  if constexpr (Source::checked) {
+    // Flags out of order would have the formatter print the directive as text: a checked call
+    // takes them for what they are, an unknown directive.
+    const int misplaced =
+        format_syntax::first_misplaced_flag(directive.flags, directive.flag_count);
+    if (misplaced < directive.flag_count) {
+      arguments.unknown(stream, percent, directive.flags + misplaced);
+      return false;
+    }
+  }
+  write_directive(stream, directive, arguments);
+  return true;
+}
 
 template <class Source>
 void format_onto(outstm& stream, const char* format, Source& arguments) {
-  if (format == nullptr)
-    return;
-  char directive[directive_size];
-  char text[output_size];
-  const char* next = format;
+  const auto is_flag = [](char c) {
+    return charset_contains(format_flag_chars, static_cast<std::uint8_t>(c));
+  };
+  const char* next = format != nullptr ? format : "";
   while (*next != '\0') {
     const char* percent = std::strchr(next, '%');
     if (percent == nullptr) {
       stream.write_bytes(next, std::strlen(next));
-      return;
+      break;
     }
     if (percent > next)
       stream.write_bytes(next, static_cast<std::size_t>(percent - next));
-    next = percent + 1;
-    if (*next == '%') {
-      stream.put_byte('%');
-      ++next;
-      continue;
-    }
-
-    // Flags, width and precision, copied as they stand.
-    int length = 0;
-    directive[length++] = '%';
-    while (length < flag_prefix_limit &&
-           charset_contains(format_flag_chars, static_cast<std::uint8_t>(*next)))
-      directive[length++] = *next++;
-    const bool has_flags = length > 1;
-
-    // At most one length modifier; it names the argument's width, not the formatter's.
-    directive_kind modified = directive_kind::none;
-    if (*next == 'L') {
-      modified = directive_kind::long_floating;
-      ++next;
-    } else if (*next == 'h') {
-      modified = directive_kind::short_integer;
-      ++next;
-    } else if (*next == 'l' && next[1] == 'l') {
-      modified = directive_kind::integer_64;
-      next += 2;
-    } else if (*next == 'l') {
-      modified = directive_kind::long_integer;
-      ++next;
-    }
-
-    const char conversion = *next;
-    directive_kind kind = kind_of_conversion(conversion, modified);
-    if (kind == directive_kind::none) {
-      if (modified == directive_kind::none)
-        return;  // not a directive: the output ends here
-      // The directive still takes its argument, so that the following ones get theirs; it
-      // writes nothing, and the letter stays unconsumed to be written as text.
-      arguments.skip(modified);
-      continue;
-    }
-    ++next;
-
-    const field_size field = read_field_size(directive, length);
-    shorten_precision(directive, length, field, conversion);
-
-    // The formatter sees a modifier only where it reads the width the table gives: "h" (an
-    // int shown as a short) and the platform's own 64-bit modifier. "l" and "L" are dropped,
-    // as POSIX reads 64 bits and a long double for them; c, s and p get none ("%ls" would
-    // read a wide text).
-    if (is_integer_conversion(conversion)) {
-      if (kind == directive_kind::short_integer) {
-        directive[length++] = 'h';
-      } else if (kind == directive_kind::integer_64) {
-        for (const char* m = platform::int64_length_modifier; *m != '\0'; ++m)
-          directive[length++] = *m;
-      }
-    }
-    directive[length++] = conversion;
-    directive[length] = '\0';
-
-    // An argument the source cannot give (a checked call's argument of another kind, or
-    // none left) leaves the directive without text.
-    int produced = 0;
-    std::int32_t int32 = 0;
-    std::int64_t int64 = 0;
-    double real = 0;
-    const char* value_text = nullptr;
-    const void* value_pointer = nullptr;
-    switch (kind) {
-      case directive_kind::character:
-        if (!arguments.int32(int32))
-          break;
-        if (!has_flags)
-          stream.put_byte(static_cast<char>(int32));
-        else if (!cannot_fit(field, 1))
-          produced = platform::format_bounded(text, output_size, directive, int32);
-        break;
-      case directive_kind::short_integer:
-      case directive_kind::integer:
-      case directive_kind::long_integer: {
-        if (!arguments.int32(int32))
-          break;
-        const int shown = kind == directive_kind::short_integer ? static_cast<short>(int32) : int32;
-        if (!cannot_fit(field, integer_least(field, conversion, shown)))
-          produced = platform::format_bounded(text, output_size, directive, int32);
-        break;
-      }
-      case directive_kind::integer_64: {
-        if (!arguments.int64(int64))
-          break;
-        const auto value = static_cast<long long>(int64);
-        if (!cannot_fit(field, integer_least(field, conversion, value)))
-          produced = platform::format_bounded(text, output_size, directive, value);
-        break;
-      }
-      case directive_kind::pointer:
-        if (arguments.pointer(value_pointer) && !cannot_fit(field, 0))
-          produced = platform::format_bounded(text, output_size, directive, value_pointer);
-        break;
-      case directive_kind::text:
-        // A null text writes nothing, with flags as without: the formatters disagree on it.
-        if (!arguments.text(value_text) || value_text == nullptr)
-          break;
-        if (!has_flags)
-          stream.write_text(value_text);
-        else if (!cannot_fit(field, string_least(field, value_text)))
-          produced = platform::format_bounded(text, output_size, directive, value_text);
-        break;
-      case directive_kind::floating:
-      case directive_kind::long_floating:
-        if (arguments.real(real) &&
-            !cannot_fit(field, floating_least(text, field, conversion, real)))
-          produced = platform::format_bounded(text, output_size, directive, real);
-        break;
-      case directive_kind::address: {
-        if (!arguments.int32(int32))
-          break;
-        const auto value = static_cast<std::uint32_t>(int32);
-        produced = platform::format_bounded(
-            text, output_size, "%d.%d.%d.%d", static_cast<int>(value & 0xFF),
-            static_cast<int>(value >> 8 & 0xFF), static_cast<int>(value >> 16 & 0xFF),
-            static_cast<int>(value >> 24));
-        break;
-      }
-      case directive_kind::short_timestamp:
-        if (arguments.int64(int64))
-          produced = render_timestamp(text, short_time_format, int64);
-        break;
-      case directive_kind::long_timestamp:
-        if (arguments.int64(int64))
-          produced = render_timestamp(text, long_time_format, int64);
-        break;
-      case directive_kind::none: break;
-    }
-    // A text that did not fit (a negative length) is left out; the format goes on.
-    if (produced > 0)
-      stream.write_block(text, produced);
+    const auto directive = format_syntax::read_directive(percent, Source::checked, is_flag);
+    next = directive.end;
+    if (!format_directive(stream, percent, directive, arguments))
+      return;
   }
+  arguments.finish(stream);
 }
 
 }  // namespace

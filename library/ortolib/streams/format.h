@@ -3,6 +3,8 @@
 // written directly, plus "a" (IPv4 address) and "t" / "T" (timestamps).
 #pragma once
 
+#include "ortolib/config.h"
+
 #include <cstdarg>
 #include <cstdint>
 
@@ -39,23 +41,36 @@ extern const char* long_time_format;   // "%a %b %d %X %Y"
 // a text of 4096 characters or more (d i o u x X e E f, and g G with "#") write nothing
 // without reaching the formatter, and a larger precision than can matter is cut to one that
 // gives the same text; so no directive costs the formatter more than a buffer's worth of work.
-// In any other order the formatter prints part of the directive as text. Uses two stack
-// buffers and no heap. Stream errors pass through.
+// In any other order the formatter prints part of the directive as text. Uses buffers on the
+// stack and no heap. Stream errors pass through.
 void write_formatted(outstm& stream, const char* format, va_list arguments);
 
-// The same with the count arguments of a checked call (format_args.h). Each directive reads
-// the next argument as the table says when the argument is of a kind that directive reads:
+// The same with the count arguments of a checked call (format_args.h, format_string.h), each
+// of a kind. Each directive reads the next argument when it is of a kind that directive reads:
 //
-//   directive                      reads                          converted
-//   %c %d %i %o %u %x %X %h.. %l.. an integer                     to its low 32 bits
-//   %a                             an integer                     to its low 32 bits
-//   %ll.., %t %T                   an integer                     kept at 64 bits
-//   %e %E %f %g %G %L..            a real or an integer           to a double
-//   %s                             a text                         (its text up to a NUL)
+//   directive                      reads                          printed
+//   %d %i %o %u %x %X              an integer                     at the width and signedness
+//                                                                 of its own type (below)
+//   %c %a                          an integer                     its low 32 bits
+//   %t %T                          an integer                     kept at 64 bits
+//   %e %E %f %g %G %L..            a real or an integer           as a double
+//   %s                             a text                         up to its first NUL
 //   %p                             a pointer or a text            its address
 //
-// Any other argument, or none left, writes nothing for that directive and the format goes on;
-// arguments left over are not used.
+// An integer ignores the directive's length modifier, which may also be "hh", "j" or "z":
+// %d prints a signed type's value and an unsigned type's as unsigned, %o %u %x %X its bits at
+// its own width (-1 as a short is ffff), so no value is cut. Whatever cannot be read is marked
+// in the text, and the rest of the format is written:
+//
+//   "%!d(text)"          the argument is of another kind (integer, real, text, pointer)
+//   "%!s(missing)"       no argument is left for the directive
+//   "%!(extra integer)"  after the format, one for each argument no directive read
+//   "%!5-(unknown)"      a directive the engine does not know, flag characters out of their
+//                        order, or a modifier without a conversion: as far as it was read,
+//                        and the output ends there
+//
+// A literal format of outstm::format is checked when the call is compiled, so its text never
+// holds a marker.
 void write_formatted(outstm& stream, const char* format, const format_arg* arguments,
                      std::int32_t count);
 

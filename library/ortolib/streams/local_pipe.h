@@ -1,6 +1,8 @@
 // Anonymous pipes between an input and an output stream.
 #pragma once
 
+#include "ortolib/config.h"
+
 namespace pt {
 
 class infile;

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "ortolib/streams/format_args.h"
+#include "ortolib/streams/format_string.h"
 #include "ortolib/streams/iobase.h"
 
 namespace pt {
@@ -42,15 +43,19 @@ class outstm : public iobase {
   // 32-bit count holds, so that no length is cut; stops after a block not taken whole.
   void write_bytes(const char* bytes, std::size_t count);
 
-  // Formatted output (format.h), checked: each argument is passed by its type, and each
-  // directive reads it as what that directive prints, so a pt::string serves %s, an int %lld
-  // and a 64-bit value %d (its low 32 bits, as the directive reads). A type the engine cannot
-  // print does not compile (format_args.h). Stream errors of the writes pass through; what
-  // was written before stays written. A logfile serialises the call.
+  // Formatted output (format.h), checked. Each argument is passed with its type: an integer
+  // is printed at its own width and signedness whatever length modifier its directive has
+  // (%d of a 64-bit value, %zu of a size_t, %ld of a long long all print the number), and a
+  // pt::string, std::string or std::string_view serves %s. A literal format that does not
+  // match its arguments does not compile (format_string.h); a format made at run time is
+  // passed as runtime_format(text) and checked as it is written, a mismatch leaving a marker
+  // such as "%!d(text)" in the text (format.h). A type the engine cannot print does not
+  // compile (format_args.h). Stream errors of the writes pass through; what was written before
+  // stays written. A logfile serialises the call.
   template <class... Arguments>
-  void format(const char* format, const Arguments&... arguments) {
+  void format(format_string<Arguments...> format, const Arguments&... arguments) {
     const auto list = make_format_args(arguments...);
-    write_format(format, list.data(), static_cast<std::int32_t>(list.size()));
+    write_format(format.text(), list.data(), static_cast<std::int32_t>(list.size()));
   }
 
   // Formatted output from a C variable-argument list: one argument of the directive's type per

@@ -3,6 +3,8 @@
 // the OS layer maps OS errors onto.
 #pragma once
 
+#include "ortolib/config.h"
+
 #include <cstdint>
 
 #include "ortolib/platform/error_numbers.h"

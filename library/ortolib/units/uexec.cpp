@@ -213,8 +213,10 @@ uexec::~uexec() {
 
 void uexec::add_argument(const string& argument) {
   // Quoted by characters of the code page the child reads its command line in.
-  const std::string token = quote_argument(std::string_view(argument.text(), argument.length()),
-                                           platform::ansi_lead_bytes());
+  // UTF-8 has no lead bytes: no byte of a character is ever a quote or a backslash.
+  const std::string token = quote_argument(
+      std::string_view(argument.text(), argument.length()),
+      argument_encoding == text_encoding::ansi ? platform::ansi_lead_bytes() : lead_bytes());
   array_add(args, variant(string(token.data(), string_length_of(token.size()))));
 }
 
@@ -226,6 +228,12 @@ string uexec::argument_text() {
     text += variant_to_string(array_item(args, i));
   }
   return text;
+}
+
+string uexec::shown_path() {
+  const std::string ansi = ansi_text(std::string_view(path.text(), path.length()), path_encoding);
+  // cppcheck-suppress returnDanglingLifetime ; the string copies the bytes into its own block
+  return string(ansi.data(), string_length_of(ansi.size()));
 }
 
 string uexec::command_line() {
@@ -242,7 +250,9 @@ void uexec::start_child(platform::handle& child_thread, platform::handle& stand_
   const string arguments = argument_text();
   platform::process_request request;
   request.application = path.text();
+  request.application_encoding = path_encoding;
   request.arguments = arguments.text();
+  request.arguments_encoding = argument_encoding;
   request.inherit_handles = inherit_handles;
   request.std_input = input_stream->os_handle;
   request.std_output = output_stream->os_handle;
@@ -252,7 +262,7 @@ void uexec::start_child(platform::handle& child_thread, platform::handle& stand_
   if (arguments_overflow || !platform::process_start(request, started)) {
     const platform::os_error error = arguments_overflow ? platform::command_line_too_long
                                                         : platform::last_error();
-    throw new exception("Couldn't run '" + path + "' error " + uint32_to_decimal(error));
+    throw new exception("Couldn't run '" + shown_path() + "' error " + uint32_to_decimal(error));
   }
   child_thread = started.thread;
   stand_in_tie = started.stand_in;
@@ -283,8 +293,8 @@ void uexec::work() {
   if (process_handle != platform::no_handle)
     return;  // a child started in background mode is still held
   exit_code = -1;
-  if (!platform::file_exists(path.text()))
-    throw new exception("Couldn't run '" + path + "' - missing executable");
+  if (!platform::file_exists(path.text(), path_encoding))
+    throw new exception("Couldn't run '" + shown_path() + "' - missing executable");
 
   run_streams streams(*this);
   if (input_stream->os_handle == platform::no_handle)

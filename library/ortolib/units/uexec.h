@@ -7,6 +7,7 @@
 #include "ortolib/core/critsec.h"
 #include "ortolib/core/string.h"
 #include "ortolib/core/variant.h"
+#include "ortolib/platform/text_encoding.h"
 #include "ortolib/platform/types.h"
 #include "ortolib/units/unit.h"
 
@@ -72,8 +73,15 @@ namespace pt {
 // input once the copy loop has fed it all; the wrapper never pipes the input side.
 class uexec : public unit {
  public:
-  string path;                  // the executable, used exactly as stored
-  variant args;                 // array of argument texts; anything else counts as empty
+  string path;   // the executable, used exactly as stored
+  variant args;  // array of argument texts; anything else counts as empty
+  // The encodings of path and of the texts of args (platform/text_encoding.h). ANSI, the
+  // default, is what a program's argv holds. On Windows the child gets its command line wide,
+  // so UTF-8 texts reach it with every character, also those the ANSI code page lacks; ANSI
+  // texts reach it as the system converts them. Messages name path in the ANSI code page.
+  // POSIX passes bytes either way.
+  text_encoding path_encoding = text_encoding::ansi;
+  text_encoding argument_encoding = text_encoding::ansi;
   std::int32_t exit_code = -1;  // of the last child; -1 while none is recorded
   // The child's process while work runs, and afterwards in background mode (or after a failed
   // copy loop); no_handle otherwise.
@@ -119,13 +127,15 @@ class uexec : public unit {
 
   // Adds an argument to args, quoted (quote_argument), so that the child receives it as one
   // argument byte for byte, whatever blanks, quotes or backslashes it holds; it is cut at its
-  // first NUL, which a command line cannot carry. On Windows it is quoted by characters of the
-  // ANSI code page, in which the child reads it: in a double-byte code page the second byte of
-  // a character is never taken for a backslash (a lead byte that ends it becomes '?').
+  // first NUL, which a command line cannot carry. The argument is a text of argument_encoding.
+  // An ANSI argument is quoted on Windows by characters of the ANSI code page, in which the
+  // child reads it: in a double-byte code page the second byte of a character is never taken
+  // for a backslash (a lead byte that ends it becomes '?').
   void add_argument(const string& argument);
 
   // The command line of the child on Windows (see above; a batch file gets the same arguments
-  // quoted for cmd.exe instead); on POSIX the same arguments reach the child's argv.
+  // quoted for cmd.exe instead), its parts in the encodings of path and args; on POSIX the
+  // same arguments reach the child's argv.
   string command_line();
 
   // The most one read of the copy loop takes (the size of its buffer): fewer, bigger reads
@@ -150,6 +160,8 @@ class uexec : public unit {
   void start_child(platform::handle& child_thread, platform::handle& stand_in_tie);
   // Waits for the held child to end, records its exit code and lets it go.
   void wait_for_child();
+  // path as messages name it, in the ANSI code page.
+  string shown_path();
 };
 
 }  // namespace pt

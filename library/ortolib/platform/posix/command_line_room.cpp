@@ -38,10 +38,12 @@ std::uint64_t platform_total_limit() {
 
 }  // namespace
 
-command_line_room::command_line_room(std::string_view application)
-    : command_line_room(application, platform_total_limit()) {}
+command_line_room::command_line_room(std::string_view application, text_encoding encoding)
+    : command_line_room(application, platform_total_limit(), encoding) {}
 
-command_line_room::command_line_room(std::string_view application, std::uint64_t total_limit)
+// The kernel counts bytes, whatever their encoding.
+command_line_room::command_line_room(std::string_view application, std::uint64_t total_limit,
+                                     text_encoding /*encoding*/)
     : limit_(total_limit), argument_limit_(32 * page_size()) {
   // The path once as the file to run (no pointer to it), once as argv[0].
   used_ = application.size() + 1 + string_cost(application.size());
@@ -50,7 +52,7 @@ command_line_room::command_line_room(std::string_view application, std::uint64_t
   fits_ = used_ <= limit_ && application.size() < argument_limit_;
 }
 
-bool command_line_room::add_argument(std::string_view argument) {
+bool command_line_room::add_argument(std::string_view argument, text_encoding /*encoding*/) {
   if (fits_) {
     const std::uint64_t length = argument.substr(0, argument.find('\0')).size();
     used_ += string_cost(length);
@@ -59,7 +61,7 @@ bool command_line_room::add_argument(std::string_view argument) {
   return fits_;
 }
 
-bool command_line_room::could_take(std::uint64_t length) const {
+bool command_line_room::could_take(std::uint64_t length, text_encoding /*encoding*/) const {
   return fits_ && length < argument_limit_ && used_ + string_cost(length) <= limit_;
 }
 

@@ -159,7 +159,7 @@ bool handle_close(handle h) {
   return true;
 }
 
-bool file_exists(const char* path) {
+bool file_exists(const char* path, text_encoding /*encoding*/) {
   struct stat status;
   if (::stat(path, &status) != 0) {
     error_capture();

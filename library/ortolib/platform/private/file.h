@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "ortolib/platform/text_encoding.h"
 #include "ortolib/platform/types.h"
 
 namespace pt::platform {
@@ -39,7 +40,8 @@ void handle_flush(handle h);
 // Closes a handle. Returns false on failure (closing no_handle fails harmlessly).
 bool handle_close(handle h);
 
-// True when the file-status query on path succeeds; directories count as existing.
-bool file_exists(const char* path);
+// True when the file-status query on path, a text of that encoding, succeeds; directories
+// count as existing.
+bool file_exists(const char* path, text_encoding encoding = text_encoding::ansi);
 
 }  // namespace pt::platform

@@ -7,6 +7,7 @@
 #include "ortolib/platform/command_line.h"
 #include "ortolib/platform/exit_codes.h"
 #include "ortolib/platform/private/error.h"
+#include "ortolib/platform/text_encoding.h"
 #include "ortolib/platform/types.h"
 
 namespace pt::platform {
@@ -18,6 +19,11 @@ struct process_request {
   // What follows the program name on the child's command line: each argument as a token of
   // the C-runtime rules (quote_argument, command_line.h), each preceded by a blank. "" for none.
   const char* arguments = "";
+  // The encodings of application and arguments (text_encoding.h). On Windows the child gets a
+  // wide command line: UTF-8 texts reach it whole, ANSI texts as the system converts them
+  // (what CreateProcessA would pass). POSIX passes bytes in either case.
+  text_encoding application_encoding = text_encoding::ansi;
+  text_encoding arguments_encoding = text_encoding::ansi;
   // Also pass on what the process holds inheritable that the library did not open: what it
   // inherited itself (POSIX: descriptors without close-on-exec, such as a make jobserver's;
   // Windows: inheritable handles). The library's own handles never reach a child, except
@@ -69,7 +75,8 @@ struct process_info {
 // A failure to start, exec failures included, returns false with last_error() set; so does a
 // request without an application (ENOENT, ERROR_FILE_NOT_FOUND). A command line longer than
 // the OS takes is such a failure (Windows: 32767 characters with the NUL,
-// ERROR_FILENAME_EXCED_RANGE; POSIX: E2BIG), never a child started on a cut line.
+// ERROR_FILENAME_EXCED_RANGE; POSIX: E2BIG), never a child started on a cut line. Windows
+// refuses a UTF-8 text that is not valid UTF-8 with ERROR_NO_UNICODE_TRANSLATION.
 //
 // Windows only: a batch file (.bat or .cmd in any case, also behind trailing dots and spaces,
 // which Windows drops) runs in cmd.exe, so its command line is batch_command_line's

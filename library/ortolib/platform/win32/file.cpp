@@ -6,10 +6,12 @@
 
 #include <cerrno>
 #include <cstring>
+#include <string>
 
 #include "ortolib/platform/private/error.h"
 #include "ortolib/platform/private/file.h"
 #include "ortolib/platform/win32/error.h"
+#include "ortolib/platform/win32/text_conversion.h"
 #include "ortolib/platform/win32/wide_path.h"
 
 namespace pt::platform {
@@ -19,6 +21,19 @@ using win32::error_capture;
 using win32::error_record;
 
 HANDLE os(handle h) { return reinterpret_cast<HANDLE>(h); }
+
+// The runtime's file-status query on the path: the char form for ANSI, the wide form for
+// UTF-8 (a text that is no valid UTF-8 names no file).
+int file_status(const char* path, text_encoding encoding, struct _stat64i32& status) {
+  if (encoding == text_encoding::ansi)
+    return _stat64i32(path, &status);
+  std::wstring wide;
+  if (!win32::wide_text(path, encoding, wide)) {
+    errno = ENOENT;
+    return -1;
+  }
+  return _wstat64i32(wide.c_str(), &status);
+}
 
 }  // namespace
 
@@ -113,13 +128,13 @@ bool handle_close(handle h) {
   return true;
 }
 
-bool file_exists(const char* path) {
+bool file_exists(const char* path, text_encoding encoding) {
   struct _stat64i32 status;
-  if (_stat64i32(path, &status) != 0) {
+  if (file_status(path, encoding, status) != 0) {
     // The runtime's query fails for a path of MAX_PATH characters or more, even when the file
     // is there; the wide call on the path's long form answers for any length.
     if (std::strlen(path) >= MAX_PATH &&
-        GetFileAttributesW(win32::wide_path(path).c_str()) != INVALID_FILE_ATTRIBUTES)
+        GetFileAttributesW(win32::wide_path(path, encoding).c_str()) != INVALID_FILE_ATTRIBUTES)
       return true;
     // The runtime reports through errno; the last error is a Windows error number.
     if (errno == ENOENT)

@@ -1,4 +1,4 @@
-// Windows backend: starting a child with CreateProcessA, hidden, with the given standard
+// Windows backend: starting a child with CreateProcessW, hidden, with the given standard
 // handles and the error mode of an unattended run, passing it no handle the library opened for
 // itself, a batch file with its arguments quoted for cmd.exe, a stand-in in a job (job.cpp); and
 // reading its exit code.
@@ -15,6 +15,7 @@
 #include "ortolib/platform/win32/command_line_limit.h"
 #include "ortolib/platform/win32/error.h"
 #include "ortolib/platform/win32/job.h"
+#include "ortolib/platform/win32/text_conversion.h"
 
 namespace pt::platform {
 namespace {
@@ -155,19 +156,68 @@ bool is_batch_file(std::string_view path) {
   return extension == ".bat" || extension == ".cmd";
 }
 
-// The child's command line: the program name and the argument tokens, or for a batch file the
-// same arguments quoted for cmd.exe. False, with the error recorded, when there is none.
-bool build_command_line(const process_request& request, std::string& command_line) {
-  const char* arguments = request.arguments != nullptr ? request.arguments : "";
-  if (is_batch_file(request.application)) {
-    switch (batch_command_line(request.application, arguments, ansi_lead_bytes(), command_line)) {
+// The request's application and arguments in one encoding, so that one set of rules builds
+// the line: as given when they share one, otherwise both in UTF-8 (the ANSI one converted as
+// the system converts it). False when a UTF-8 text is not valid UTF-8.
+struct line_texts {
+  std::string application;
+  std::string arguments;
+  text_encoding encoding = text_encoding::ansi;
+};
+
+bool in_utf8(std::string_view text, text_encoding encoding, std::string& utf8) {
+  if (encoding == text_encoding::utf8) {
+    utf8 = text;
+    return true;
+  }
+  std::wstring wide;
+  if (!win32::wide_text(text, encoding, wide))
+    return false;
+  utf8 = win32::utf8_text(wide);
+  return true;
+}
+
+bool common_texts(const process_request& request, const char* arguments, line_texts& texts) {
+  if (request.application_encoding == request.arguments_encoding) {
+    texts = {request.application, arguments, request.arguments_encoding};
+    return true;
+  }
+  texts.encoding = text_encoding::utf8;
+  return in_utf8(request.application, request.application_encoding, texts.application) &&
+         in_utf8(arguments, request.arguments_encoding, texts.arguments);
+}
+
+// The child's command line, wide: the program name and the argument tokens, or for a batch
+// file the same arguments quoted for cmd.exe; and the application's wide path. False, with
+// the error recorded, when there is none.
+bool build_command_line(const process_request& request, std::wstring& application,
+                        std::wstring& command_line) {
+  line_texts texts;
+  if (!common_texts(request, request.arguments != nullptr ? request.arguments : "", texts) ||
+      !win32::wide_text(request.application, request.application_encoding, application)) {
+    win32::error_record(ERROR_NO_UNICODE_TRANSLATION);
+    return false;
+  }
+  // UTF-8 has no lead bytes: no byte of a character is ever a quote or a backslash.
+  static const lead_bytes utf8_lead;
+  const lead_bytes& lead = texts.encoding == text_encoding::ansi ? ansi_lead_bytes() : utf8_lead;
+  std::string line;
+  if (is_batch_file(texts.application)) {
+    switch (batch_command_line(texts.application, texts.arguments.c_str(), lead, line,
+                               texts.encoding)) {
       case batch_refusal::none: break;
       case batch_refusal::unsafe_text: win32::error_record(ERROR_BAD_ARGUMENTS); return false;
       case batch_refusal::too_long: win32::error_record(ERROR_FILENAME_EXCED_RANGE); return false;
     }
   } else {
-    command_line = quote_program_name(request.application);
-    command_line += arguments;
+    line = quote_program_name(texts.application);
+    line += texts.arguments;
+  }
+  // An ANSI line becomes what CreateProcessA would make of it: each byte, or a lead byte with
+  // the byte after it, one UTF-16 unit.
+  if (!win32::wide_text(line, texts.encoding, command_line)) {
+    win32::error_record(ERROR_NO_UNICODE_TRANSLATION);
+    return false;
   }
   // Windows refuses a longer line with this error; wine would take it and cut it silently
   // (its length wraps), losing arguments. Refused here on both, so no child ever runs on a
@@ -219,15 +269,16 @@ bool process_start(const process_request& request, process_info& started) {
     win32::error_record(ERROR_FILE_NOT_FOUND);
     return false;
   }
-  // A writable line of its own: CreateProcessA may modify the buffer it is given.
-  std::string command_line;
-  if (!build_command_line(request, command_line))
+  // A writable line of its own: CreateProcessW may modify the buffer it is given.
+  std::wstring application;
+  std::wstring command_line;
+  if (!build_command_line(request, application, command_line))
     return false;
 
   start_lock_guard one_at_a_time;
   inheritable_copies copies;
   standard_handles_kept_out kept_out;
-  STARTUPINFOEXA startup;
+  STARTUPINFOEXW startup;
   ZeroMemory(&startup, sizeof startup);
   startup.StartupInfo.cb = sizeof startup.StartupInfo;
   startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
@@ -262,11 +313,11 @@ bool process_start(const process_request& request, process_info& started) {
   PROCESS_INFORMATION info;
   ZeroMemory(&info, sizeof info);
   const unattended_error_mode unattended;
-  if (!CreateProcessA(request.application, command_line.data(), nullptr, nullptr, inherit, flags,
+  if (!CreateProcessW(application.c_str(), command_line.data(), nullptr, nullptr, inherit, flags,
                       nullptr, nullptr, &startup.StartupInfo, &info)) {
     win32::error_capture();
     // Windows refuses a directory with ERROR_ACCESS_DENIED; wine says ERROR_INVALID_HANDLE.
-    DWORD attributes = GetFileAttributesA(request.application);
+    DWORD attributes = GetFileAttributesW(application.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
       win32::error_record(ERROR_ACCESS_DENIED);
     return false;

@@ -5,24 +5,14 @@
 
 #include <string_view>
 
+#include "ortolib/platform/win32/text_conversion.h"
+
 namespace pt::platform::win32 {
-namespace {
 
-std::wstring from_ansi(const char* text) {
-  const int size = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
-  if (size <= 0)
+std::wstring wide_path(const char* path, text_encoding encoding) {
+  std::wstring wide;
+  if (!wide_text(path, encoding, wide))
     return {};
-  std::wstring wide(static_cast<std::size_t>(size), L'\0');
-  if (MultiByteToWideChar(CP_ACP, 0, text, -1, wide.data(), size) != size)
-    return {};
-  wide.pop_back();  // the terminating NUL the call wrote
-  return wide;
-}
-
-}  // namespace
-
-std::wstring wide_path(const char* path) {
-  std::wstring wide = from_ansi(path);
   if (wide.size() < MAX_PATH)
     return wide;
   const DWORD size = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
