@@ -3,6 +3,8 @@
 // them in their errors and take their messages from here. Free of OS calls.
 #pragma once
 
+#include "ortolib/config.h"
+
 #include <cstdint>
 
 // One row per number: X(constant, number, POSIX name, text). The constant is pt::error_<name>;

@@ -4,6 +4,8 @@
 // and cmdwrap's result file all read them here.
 #pragma once
 
+#include "ortolib/config.h"
+
 #include <cstdint>
 
 namespace pt {
