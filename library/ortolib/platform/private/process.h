@@ -99,9 +99,8 @@ const lead_bytes& ansi_lead_bytes();
 // Waits without time limit for the process to end and gives its exit code. On POSIX a child
 // that has signals passed on (a stand-in) has them no longer from the moment it has ended,
 // before it is reaped, so a signal never reaches another process that takes its id; a child
-// killed by a signal gives the Windows exception code of that signal (SIGSEGV 0xc0000005,
-// SIGBUS 0xc0000006, SIGILL 0xc000001d, SIGFPE 0xc0000094, SIGINT 0xc000013a,
-// SIGABRT 0xc0000409, any other signal 0xc0000001). False on failure.
+// killed by a signal gives the Windows exception code of that signal (exit_codes.h). False on
+// failure.
 bool process_wait(handle process, std::uint32_t& exit_code);
 
 // Waits without time limit for the process to end, and leaves it to process_wait: on POSIX
@@ -114,8 +113,8 @@ bool process_wait_end(handle process);
 // has not yet reaped. False when the OS refuses (on Windows, also when it has ended).
 bool process_kill(handle process);
 
-// What process_wait gives for a process that process_kill ended: 0xC0000001, the exception
-// code that POSIX reports for SIGKILL, and the code that Windows' TerminateProcess is given.
+// What process_wait gives for a process that process_kill ended: the exception code that
+// POSIX reports for SIGKILL, and the code that Windows' TerminateProcess is given.
 inline constexpr std::uint32_t killed_exit_code = exception_unsuccessful;
 
 // Releases a process or thread handle from process_start. Does not end the process.
