@@ -188,6 +188,79 @@ bool wait_for(pid_t pid, int& status) {
   return true;
 }
 
+// The child's argv: the path itself as argv[0] (only a Windows command line needs the program
+// name quoted), then the arguments split by the C-runtime rules, and the null that ends it.
+class argument_vector {
+ public:
+  explicit argument_vector(const process_request& request) : texts{request.application} {
+    for (std::string& argument : command_line_split_arguments(request.arguments))
+      texts.push_back(std::move(argument));
+    pointers.reserve(texts.size() + 1);
+    for (std::string& text : texts)
+      pointers.push_back(text.data());
+    pointers.push_back(nullptr);
+  }
+  char* const* argv() const { return pointers.data(); }
+
+ private:
+  std::vector<std::string> texts;
+  std::vector<char*> pointers;  // into texts
+};
+
+// The close-on-exec pipe on which a failed exec reports its errno, both ends clear of 0-2,
+// where the child's standard descriptors go (a parent may have one closed).
+bool open_report_pipe(int (&report)[2]) {
+  if (::pipe2(report, O_CLOEXEC) != 0) {
+    error_capture();
+    return false;
+  }
+  for (int& end : report) {
+    if (end <= STDERR_FILENO) {
+      const int moved = ::fcntl(end, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
+      ::close(end);
+      end = moved;
+    }
+  }
+  if (report[0] >= 0 && report[1] >= 0)
+    return true;
+  error_capture();
+  for (int end : report)
+    if (end >= 0)
+      ::close(end);
+  return false;
+}
+
+child_plan plan_for(const process_request& request, const argument_vector& arguments, int report) {
+  child_plan plan;
+  plan.path = request.application;  // used as given: execve searches no PATH
+  plan.argv = arguments.argv();
+  plan.envp = environ;
+  plan.sources[0] = descriptor(request.std_input);
+  plan.sources[1] = descriptor(request.std_output);
+  plan.sources[2] = descriptor(request.std_error);
+  plan.inherit_handles = request.inherit_handles;
+  plan.report = report;
+  plan.signals = &posix::signals_at_startup();
+  if (request.stand_in)
+    plan.parent = ::getpid();
+  return plan;
+}
+
+// True once the child has called execve (the report pipe closed without a word). A failed exec
+// (a directory: EACCES, a missing file: ENOENT, a command line too long: E2BIG) is a failed
+// start, as with CreateProcessA: its error is recorded and the child it left is reaped.
+bool child_has_exec(pid_t pid, int report, bool forwarding) {
+  const int exec_error = child_exec_error(report);
+  if (exec_error == 0)
+    return true;
+  if (forwarding)
+    posix::forwarding_end();  // before the reap frees the id
+  int status = 0;
+  wait_for(pid, status);
+  error_record(static_cast<os_error>(exec_error));
+  return false;
+}
+
 }  // namespace
 
 // A parent sees only the low 8 bits of the status a process passes to exit.
@@ -205,49 +278,11 @@ bool process_start(const process_request& request, process_info& started) {
     error_record(ENOENT);
     return false;
   }
-  // argv[0] is the path itself: only a Windows command line needs the program name quoted.
-  std::vector<std::string> arguments{request.application};
-  for (std::string& argument : command_line_split_arguments(request.arguments))
-    arguments.push_back(std::move(argument));
-  std::vector<char*> argv;
-  argv.reserve(arguments.size() + 1);
-  for (std::string& argument : arguments)
-    argv.push_back(argument.data());
-  argv.push_back(nullptr);
-
+  argument_vector arguments(request);
   int report[2];
-  if (::pipe2(report, O_CLOEXEC) != 0) {
-    error_capture();
+  if (!open_report_pipe(report))
     return false;
-  }
-  // Clear of 0-2, where the child's standard descriptors go (a parent may have one closed).
-  for (int& end : report) {
-    if (end <= STDERR_FILENO) {
-      const int moved = ::fcntl(end, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
-      ::close(end);
-      end = moved;
-    }
-  }
-  if (report[0] < 0 || report[1] < 0) {
-    error_capture();
-    for (int end : report)
-      if (end >= 0)
-        ::close(end);
-    return false;
-  }
-
-  child_plan plan;
-  plan.path = argv.front();  // used as given: execve searches no PATH
-  plan.argv = argv.data();
-  plan.envp = environ;
-  plan.sources[0] = descriptor(request.std_input);
-  plan.sources[1] = descriptor(request.std_output);
-  plan.sources[2] = descriptor(request.std_error);
-  plan.inherit_handles = request.inherit_handles;
-  plan.report = report[1];
-  plan.signals = &posix::signals_at_startup();
-  if (request.stand_in)
-    plan.parent = ::getpid();
+  child_plan plan = plan_for(request, arguments, report[1]);
   const bool forwarding = request.stand_in && posix::forwarding_begin();
   const pid_t pid = start_child(plan);
   if (pid < 0)
@@ -255,22 +290,11 @@ bool process_start(const process_request& request, process_info& started) {
   else if (forwarding)
     posix::forwarding_child(pid);
   ::close(report[1]);
-  if (pid < 0) {
-    if (forwarding)
-      posix::forwarding_end();
-    ::close(report[0]);
-    return false;
-  }
-  // A failed exec (a directory: EACCES, a missing file: ENOENT, a command line too long:
-  // E2BIG) is a failed start, as with CreateProcessA; the child it left is reaped here.
-  const int exec_error = child_exec_error(report[0]);
+  const bool exec_done = pid >= 0 && child_has_exec(pid, report[0], forwarding);
   ::close(report[0]);
-  if (exec_error != 0) {
-    if (forwarding)
-      posix::forwarding_end();  // before the reap frees the id
-    int status = 0;
-    wait_for(pid, status);
-    error_record(static_cast<os_error>(exec_error));
+  if (!exec_done) {
+    if (pid < 0 && forwarding)
+      posix::forwarding_end();
     return false;
   }
   started.process = pid;

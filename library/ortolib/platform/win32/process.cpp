@@ -247,6 +247,73 @@ class unattended_error_mode {
   UINT previous_;
 };
 
+// What a start gives CreateProcessW beside its command line: the child's standard handles as
+// inheritable duplicates made for it, and, without inherit_handles, the attribute list that
+// limits what it inherits to them (with inherit_handles it gets every inheritable handle: the
+// duplicates, and what the process inherited itself).
+class start_setup {
+ public:
+  explicit start_setup(const process_request& request) {
+    ZeroMemory(&startup, sizeof startup);
+    startup.StartupInfo.cb = sizeof startup.StartupInfo;
+    startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
+    startup.StartupInfo.wShowWindow = SW_HIDE;
+    startup.StartupInfo.hStdInput = copies.of(os(request.std_input));
+    startup.StartupInfo.hStdOutput = copies.of(os(request.std_output));
+    startup.StartupInfo.hStdError = copies.of(os(request.std_error));
+    if (!request.inherit_handles)
+      limit_to_standard_handles();
+  }
+  start_setup(const start_setup&) = delete;
+  start_setup& operator=(const start_setup&) = delete;
+
+  // False, with the error recorded, when the list could not be made.
+  bool ready() const { return ready_; }
+  STARTUPINFOW* startup_info() { return &startup.StartupInfo; }
+  BOOL inherit = TRUE;
+  DWORD flags = 0;
+
+ private:
+  void limit_to_standard_handles() {
+    std::vector<HANDLE> standard = copies.handles();
+    if (standard.empty()) {
+      inherit = FALSE;
+      return;
+    }
+    only_standard.emplace(std::move(standard));
+    if (only_standard->list() == nullptr) {
+      win32::error_capture();
+      ready_ = false;
+      return;
+    }
+    startup.StartupInfo.cb = sizeof startup;
+    startup.lpAttributeList = only_standard->list();
+    flags |= EXTENDED_STARTUPINFO_PRESENT;
+  }
+
+  inheritable_copies copies;
+  std::optional<handle_list_attribute> only_standard;
+  STARTUPINFOEXW startup;
+  bool ready_ = true;
+};
+
+// CreateProcessW under the error mode of an unattended run. False with the error recorded;
+// Windows refuses a directory with ERROR_ACCESS_DENIED, wine says ERROR_INVALID_HANDLE, and
+// both read as the former.
+bool create_process(const std::wstring& application, std::wstring& command_line, start_setup& setup,
+                    DWORD extra_flags, PROCESS_INFORMATION& info) {
+  ZeroMemory(&info, sizeof info);
+  const unattended_error_mode unattended;
+  if (CreateProcessW(application.c_str(), command_line.data(), nullptr, nullptr, setup.inherit,
+                     setup.flags | extra_flags, nullptr, nullptr, setup.startup_info(), &info))
+    return true;
+  win32::error_capture();
+  DWORD attributes = GetFileAttributesW(application.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+    win32::error_record(ERROR_ACCESS_DENIED);
+  return false;
+}
+
 }  // namespace
 
 const lead_bytes& ansi_lead_bytes() {
@@ -276,52 +343,14 @@ bool process_start(const process_request& request, process_info& started) {
     return false;
 
   start_lock_guard one_at_a_time;
-  inheritable_copies copies;
-  standard_handles_kept_out kept_out;
-  STARTUPINFOEXW startup;
-  ZeroMemory(&startup, sizeof startup);
-  startup.StartupInfo.cb = sizeof startup.StartupInfo;
-  startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
-  startup.StartupInfo.wShowWindow = SW_HIDE;
-  startup.StartupInfo.hStdInput = copies.of(os(request.std_input));
-  startup.StartupInfo.hStdOutput = copies.of(os(request.std_output));
-  startup.StartupInfo.hStdError = copies.of(os(request.std_error));
-
-  // Without inherit_handles the child gets its standard handles alone: a list names them.
-  // With it, every inheritable handle: the duplicates, and what the process inherited itself.
-  BOOL inherit = TRUE;
-  DWORD flags = 0;
-  std::optional<handle_list_attribute> only_standard;
-  if (!request.inherit_handles) {
-    std::vector<HANDLE> standard = copies.handles();
-    if (standard.empty()) {
-      inherit = FALSE;
-    } else {
-      only_standard.emplace(std::move(standard));
-      if (only_standard->list() == nullptr) {
-        win32::error_capture();
-        return false;
-      }
-      startup.StartupInfo.cb = sizeof startup;
-      startup.lpAttributeList = only_standard->list();
-      flags |= EXTENDED_STARTUPINFO_PRESENT;
-    }
-  }
-
-  win32::stand_in_job job(request.stand_in);
-  flags |= job.creation_flags();
-  PROCESS_INFORMATION info;
-  ZeroMemory(&info, sizeof info);
-  const unattended_error_mode unattended;
-  if (!CreateProcessW(application.c_str(), command_line.data(), nullptr, nullptr, inherit, flags,
-                      nullptr, nullptr, &startup.StartupInfo, &info)) {
-    win32::error_capture();
-    // Windows refuses a directory with ERROR_ACCESS_DENIED; wine says ERROR_INVALID_HANDLE.
-    DWORD attributes = GetFileAttributesW(application.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
-      win32::error_record(ERROR_ACCESS_DENIED);
+  start_setup setup(request);
+  if (!setup.ready())
     return false;
-  }
+  standard_handles_kept_out kept_out;
+  win32::stand_in_job job(request.stand_in);
+  PROCESS_INFORMATION info;
+  if (!create_process(application, command_line, setup, job.creation_flags(), info))
+    return false;
   if (!job.adopt(info)) {  // a child that cannot run is no start
     TerminateProcess(info.hProcess, ERROR_PROCESS_ABORTED);
     CloseHandle(info.hThread);
