@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The layering gate of the lint stage. The library's floors include only downward (platform,
-# core, streams, startup, units; the wrapper above them all); the library names its own headers
+# core, streams, globals, units; the wrapper above them all); the library names its own headers
 # "ortolib/..."; no installed header includes a private one; and an OS header appears only in
 # the platform backends and the platform-specific test support. Prints each finding as
 # file:line and exits 1 if there is any.
@@ -21,7 +21,7 @@ fi
 awk '
   # The floors, lowest first; a floor may include its own and those below it.
   BEGIN {
-    count = split("platform core streams startup units", floors)
+    count = split("platform core streams globals units", floors)
     for (i = 1; i <= count; ++i)
       rank[floors[i]] = i
   }

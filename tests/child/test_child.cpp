@@ -53,7 +53,7 @@
 
 #include "ortolib/platform/error_numbers.h"
 #include "ortolib/platform/private/error.h"
-#include "ortolib/platform/private/file.h"
+#include "ortolib/platform/private/handle_io.h"
 #include "ortolib/platform/private/process.h"
 #include "ortolib/platform/private/std_handles.h"
 #include "ortolib/platform/program_arguments.h"

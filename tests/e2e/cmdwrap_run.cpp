@@ -13,7 +13,7 @@
 
 #include "ortolib/platform/command_line.h"
 #include "ortolib/platform/private/error.h"
-#include "ortolib/platform/private/file.h"
+#include "ortolib/platform/private/handle_io.h"
 #include "ortolib/platform/private/process.h"
 #include "support/child_run.h"
 #include "support/exit_status.h"

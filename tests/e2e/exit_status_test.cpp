@@ -10,7 +10,7 @@
 
 #include "cmdwrap_run.h"
 #include "ortolib/platform/private/error.h"
-#include "ortolib/platform/private/file.h"
+#include "ortolib/platform/private/handle_io.h"
 #include "ortolib/platform/private/pipe.h"
 #include "ortolib/platform/private/process.h"
 #include "support/child_run.h"

@@ -9,7 +9,7 @@
 
 #include "ortolib/platform/error_numbers.h"
 #include "ortolib/platform/private/error.h"
-#include "ortolib/platform/private/file.h"
+#include "ortolib/platform/private/handle_io.h"
 #include "support/on_windows.h"
 #include "support/scratch_file.h"
 

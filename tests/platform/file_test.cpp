@@ -7,8 +7,8 @@
 #include <string>
 
 #include "ortolib/platform/private/error.h"
-#include "ortolib/platform/private/file.h"
-#include "ortolib/platform/private/startup.h"
+#include "ortolib/platform/private/handle_io.h"
+#include "ortolib/platform/private/process_settings.h"
 #include "support/process_limits.h"
 #include "support/scratch_file.h"
 
@@ -142,7 +142,7 @@ TEST(FileHandleDeathTest, AWritePastTheFileSizeLimitFailsAsOnAFullDiskAndTheProc
   // settings SIGXFSZ would end it.
   EXPECT_EXIT(
       {
-        process_startup();
+        process_settings_apply();
         if (!test::limit_this_process({.file_size = 1024}))
           std::exit(2);
         handle h = file_open(file.c_str(), file_access::write_truncate);

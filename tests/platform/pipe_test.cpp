@@ -5,9 +5,9 @@
 #include <thread>
 
 #include "ortolib/platform/private/error.h"
-#include "ortolib/platform/private/file.h"
+#include "ortolib/platform/private/handle_io.h"
 #include "ortolib/platform/private/pipe.h"
-#include "ortolib/platform/private/startup.h"
+#include "ortolib/platform/private/process_settings.h"
 #include "ortolib/platform/private/std_handles.h"
 #include "support/child_run.h"
 #include "support/on_windows.h"
@@ -55,7 +55,7 @@ TEST(Pipe, EndsTheDataTheWayThePlatformDoes) {
 }
 
 TEST(Pipe, AWriteWithoutAReaderFailsAsABrokenPipeAndTheProcessLives) {
-  process_startup();
+  process_settings_apply();
   handle read_end, write_end;
   ASSERT_TRUE(pipe_create(read_end, write_end));
   ASSERT_TRUE(handle_close(read_end));

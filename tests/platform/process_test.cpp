@@ -8,10 +8,10 @@
 
 #include "ortolib/platform/command_line.h"
 #include "ortolib/platform/private/error.h"
-#include "ortolib/platform/private/file.h"
+#include "ortolib/platform/private/handle_io.h"
 #include "ortolib/platform/private/pipe.h"
 #include "ortolib/platform/private/process.h"
-#include "ortolib/platform/private/startup.h"
+#include "ortolib/platform/private/process_settings.h"
 #include "ortolib/platform/private/std_handles.h"
 #include "support/child_run.h"
 #include "support/handle_probes.h"
@@ -231,7 +231,7 @@ bool child_keeps_other_handle(bool made_inheritable, bool inherit_handles) {
 }
 
 TEST(ProcessStart, PassesOnInheritableHandlesOnlyWhenAskedAndTheLibrarysOwnNever) {
-  process_startup();  // the probe write must fail, not end the test
+  process_settings_apply();  // the probe write must fail, not end the test
   EXPECT_FALSE(child_keeps_other_handle(false, true));
   EXPECT_TRUE(child_keeps_other_handle(true, true));
   EXPECT_FALSE(child_keeps_other_handle(true, false));
@@ -283,7 +283,7 @@ TEST(ProcessWait, ReportsPosixSignalsAsWindowsExceptionCodes) {
   EXPECT_EQ(test::run_test_child({"abort"}).exit_code, 0xC0000409u);
 
   // The parent ignores SIGPIPE; the child gets the default back and dies of it.
-  process_startup();
+  process_settings_apply();
   handle read_end, write_end;
   ASSERT_TRUE(pipe_create(read_end, write_end));
   handle_close(read_end);

@@ -8,9 +8,9 @@
 #include <string>
 
 #include "ortolib/platform/private/error.h"
-#include "ortolib/platform/private/file.h"
+#include "ortolib/platform/private/handle_io.h"
 #include "ortolib/platform/private/pipe.h"
-#include "ortolib/platform/private/startup.h"
+#include "ortolib/platform/private/process_settings.h"
 #include "ortolib/streams/estream.h"
 #include "support/child_run.h"
 #include "support/scratch_file.h"
@@ -112,7 +112,7 @@ TEST(Infile, OthersMayWriteTheFileWhileItIsOpen) {
 TEST(Infile, AnAttachmentThatIsNeverOpenedIsClosedByItsStream) {
   // Read ends given to a stream that never opens them: a write to a pipe whose reader has
   // been closed fails as a broken pipe.
-  platform::process_startup();  // SIGPIPE ignored, as in every program of the library
+  platform::process_settings_apply();  // SIGPIPE ignored, as in every program of the library
   platform::handle replaced_read, replaced_write, kept_read, kept_write;
   ASSERT_TRUE(platform::pipe_create(replaced_read, replaced_write));
   ASSERT_TRUE(platform::pipe_create(kept_read, kept_write));

@@ -7,7 +7,7 @@
 #include <fstream>
 #include <string>
 
-#include "ortolib/platform/private/file.h"
+#include "ortolib/platform/private/handle_io.h"
 #include "ortolib/platform/private/pipe.h"
 #include "ortolib/streams/estream.h"
 #include "ortolib/streams/infile.h"

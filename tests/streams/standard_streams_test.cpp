@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-#include "ortolib/platform/private/file.h"
+#include "ortolib/platform/private/handle_io.h"
 #include "ortolib/streams/local_pipe.h"
 #include "ortolib/streams/outfile.h"
 

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "ortolib/platform/private/error.h"
-#include "ortolib/platform/private/file.h"
+#include "ortolib/platform/private/handle_io.h"
 #include "ortolib/streams/standard_streams.h"
 
 namespace pt::test {

@@ -6,7 +6,7 @@
 #include "ortolib/platform/command_line.h"
 #include "ortolib/platform/error_numbers.h"
 #include "ortolib/platform/private/error.h"
-#include "ortolib/platform/private/file.h"
+#include "ortolib/platform/private/handle_io.h"
 #include "ortolib/platform/private/pipe.h"
 #include "ortolib/platform/private/process.h"
 

@@ -1,5 +1,5 @@
 // Storage for a library global that the compiler neither constructs nor destroys: the start-up
-// list (startup/startup_list.cpp) builds the object in place and takes it down, in its fixed order.
+// list (globals/globals_list.cpp) builds the object in place and takes it down, in its fixed order.
 // The slot is constant-initialised, so a reference to its value can be bound before any code runs.
 #pragma once
 

@@ -10,7 +10,7 @@
 #include <string_view>
 
 #include "ortolib/config.h"
-#include "ortolib/core/startup.h"
+#include "ortolib/core/globals_order.h"
 
 namespace pt {
 

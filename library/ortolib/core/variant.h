@@ -9,8 +9,8 @@
 #include <iterator>
 
 #include "ortolib/core/component.h"
+#include "ortolib/core/globals_order.h"
 #include "ortolib/core/objlist.h"
-#include "ortolib/core/startup.h"
 #include "ortolib/core/string.h"
 
 namespace pt {

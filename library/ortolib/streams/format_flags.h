@@ -3,7 +3,7 @@
 #pragma once
 
 #include "ortolib/core/charset.h"
-#include "ortolib/core/startup.h"
+#include "ortolib/core/globals_order.h"
 
 namespace pt {
 

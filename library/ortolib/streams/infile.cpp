@@ -1,6 +1,6 @@
 // Input streams over files and attached OS handles.
 #include "ortolib/streams/infile.h"
-#include "ortolib/platform/private/file.h"
+#include "ortolib/platform/private/handle_io.h"
 
 namespace pt {
 

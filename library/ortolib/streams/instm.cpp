@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "ortolib/core/fatal.h"
-#include "ortolib/platform/private/file.h"
+#include "ortolib/platform/private/handle_io.h"
 #include "ortolib/streams/estream.h"
 #include "ortolib/streams/stream_errors.h"
 

@@ -6,7 +6,7 @@
 #include "ortolib/core/fatal.h"
 #include "ortolib/core/memory.h"
 #include "ortolib/platform/private/error.h"
-#include "ortolib/platform/private/file.h"
+#include "ortolib/platform/private/handle_io.h"
 #include "ortolib/streams/estream.h"
 #include "ortolib/streams/stream_errors.h"
 

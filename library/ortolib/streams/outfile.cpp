@@ -1,6 +1,6 @@
 // Output streams over files and attached OS handles.
 #include "ortolib/streams/outfile.h"
-#include "ortolib/platform/private/file.h"
+#include "ortolib/platform/private/handle_io.h"
 
 namespace pt {
 

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "ortolib/platform/private/file.h"
+#include "ortolib/platform/private/handle_io.h"
 #include "ortolib/streams/estream.h"
 #include "ortolib/streams/format.h"
 

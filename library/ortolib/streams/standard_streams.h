@@ -2,7 +2,7 @@
 // process's standard handles, and null_output, which discards everything.
 #pragma once
 
-#include "ortolib/core/startup.h"
+#include "ortolib/core/globals_order.h"
 #include "ortolib/platform/types.h"
 #include "ortolib/streams/infile.h"
 #include "ortolib/streams/logfile.h"
@@ -10,7 +10,7 @@
 
 namespace pt {
 
-// Built, attached and opened at start-up (core/startup.h: before any static object of a
+// Built, attached and opened at start-up (core/globals_order.h: before any static object of a
 // translation unit that includes this header) and destroyed at program end in reverse order,
 // which closes their handles. Each holds one permanent reference, so releasing the references
 // that others took never deletes them. A standard handle that cannot be duplicated still
@@ -31,7 +31,7 @@ platform::handle dup_std_handle(platform::std_handle_id which);
 // references. Run once, by start_standard_streams.
 void attach_std_streams();
 
-// The start-up list's steps (startup/startup_list.cpp): build the four in order, then attach them;
+// The start-up list's steps (globals/globals_list.cpp): build the four in order, then attach them;
 // and destroy them in reverse order.
 void start_standard_streams();
 void stop_standard_streams();

@@ -16,7 +16,7 @@ struct startup_signals {
   sigset_t mask;
 };
 
-// Recorded once, at the first call (process_startup makes it, before it changes anything).
+// Recorded once, at the first call (process_settings_apply makes it, before it changes anything).
 const startup_signals& signals_at_startup();
 
 }  // namespace pt::platform::posix

@@ -70,7 +70,7 @@ struct process_info {
 // descriptor leaves that descriptor closed in the child. What else the child holds is
 // inherit_handles' choice (above); concurrent starts on several threads never pass each other
 // their handles. POSIX also gives the child the signal settings the process was started with:
-// its mask, and SIGPIPE, SIGXFSZ and SIGCHLD as it found them (process_startup changes them
+// its mask, and SIGPIPE, SIGXFSZ and SIGCHLD as it found them (process_settings_apply changes them
 // for itself); other signals ignored stay ignored, handled ones are back at their default.
 // A failure to start, exec failures included, returns false with last_error() set; so does a
 // request without an application (ENOENT, ERROR_FILE_NOT_FOUND). A command line longer than

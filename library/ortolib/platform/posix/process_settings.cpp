@@ -3,7 +3,7 @@
 #include <csignal>
 
 #include "ortolib/platform/posix/signals.h"
-#include "ortolib/platform/private/startup.h"
+#include "ortolib/platform/private/process_settings.h"
 
 namespace pt::platform {
 namespace posix {
@@ -40,7 +40,7 @@ const startup_signals& signals_at_startup() {
 
 }  // namespace posix
 
-void process_startup() {
+void process_settings_apply() {
   posix::signals_at_startup();  // before anything changes
   // A write to a pipe without a reader must fail with EPIPE, as it does on Windows, instead of
   // ending the process; so must a write past the file-size limit (RLIMIT_FSIZE) fail with

@@ -1,5 +1,5 @@
 // Private to the library (not installed): files and the calls on any handle that reads or
-// writes bytes (files, pipes, the standard handles). Backend: file.cpp.
+// writes bytes (files, pipes, the standard handles). Backend: handle_io.cpp.
 #pragma once
 
 #include <cstdint>

@@ -9,7 +9,7 @@
 #include <climits>
 
 #include "ortolib/platform/posix/error.h"
-#include "ortolib/platform/private/file.h"
+#include "ortolib/platform/private/handle_io.h"
 
 namespace pt::platform {
 namespace {

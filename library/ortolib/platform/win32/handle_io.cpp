@@ -9,7 +9,7 @@
 #include <string>
 
 #include "ortolib/platform/private/error.h"
-#include "ortolib/platform/private/file.h"
+#include "ortolib/platform/private/handle_io.h"
 #include "ortolib/platform/win32/error.h"
 #include "ortolib/platform/win32/text_conversion.h"
 #include "ortolib/platform/win32/wide_path.h"

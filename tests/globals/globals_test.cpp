@@ -1,6 +1,6 @@
 // The library's globals are built before, and taken down after, the static objects of any
 // translation unit that includes their headers.
-#include "ortolib/core/startup.h"
+#include "ortolib/core/globals_order.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // Private to the library (not installed): process-wide settings made once at start-up.
-// Backend: startup.cpp.
+// Backend: process_settings.cpp.
 #pragma once
 
 namespace pt::platform {
@@ -9,6 +9,6 @@ namespace pt::platform {
 // file-size limit, is an error number (EPIPE, EFBIG) instead of the end of the process, and
 // gives an ignored SIGCHLD its default back, so that a child's status can be waited for.
 // Children get these three back as the process found them (process_start). Windows: nothing.
-void process_startup();
+void process_settings_apply();
 
 }  // namespace pt::platform
