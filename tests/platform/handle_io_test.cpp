@@ -1,4 +1,4 @@
-// Files through the platform layer: open modes, reading, writing, seeking and sharing,
+// Files and handle I/O through the platform layer: open modes, reading, writing, seeking and sharing,
 // checked against the standard library's own view of the file; a write that meets a full disk.
 #include <gtest/gtest.h>
 
