@@ -46,6 +46,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -57,6 +58,7 @@
 #include "ortolib/platform/private/process.h"
 #include "ortolib/platform/private/std_handles.h"
 #include "ortolib/platform/program_arguments.h"
+#include "support/hex.h"
 #include "support/signal_report.h"
 
 namespace {
@@ -84,33 +86,12 @@ void write_all(platform::handle h, std::string_view bytes) {
     fail(write_failed);
 }
 
-int hex_digit(char c) {
-  if (c >= '0' && c <= '9')
-    return c - '0';
-  if (c >= 'a' && c <= 'f')
-    return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F')
-    return c - 'A' + 10;
-  fail(unknown_command);
-}
-
+// The bytes a command's hex value spells; a value that is no hex ends the child.
 std::string from_hex(std::string_view hex) {
-  if (hex.size() % 2 != 0)
+  std::optional<std::string> bytes = pt::test::from_hex(hex);
+  if (!bytes)
     fail(unknown_command);
-  std::string bytes;
-  for (std::size_t i = 0; i < hex.size(); i += 2)
-    bytes += static_cast<char>(hex_digit(hex[i]) * 16 + hex_digit(hex[i + 1]));
-  return bytes;
-}
-
-std::string to_hex(std::string_view bytes) {
-  static constexpr char digits[] = "0123456789abcdef";
-  std::string hex;
-  for (unsigned char byte : bytes) {
-    hex += digits[byte >> 4];
-    hex += digits[byte & 15];
-  }
-  return hex;
+  return *bytes;
 }
 
 std::uint32_t number(std::string_view text) {
@@ -265,11 +246,11 @@ int main(int argc, char** argv) {
     auto is = [&](std::string_view name) { return command.substr(0, name.size()) == name; };
     if (command == "hex-args") {
       for (++i; i < argc; ++i)
-        write_all(handles.output, to_hex(argv[i]) + "\n");
+        write_all(handles.output, pt::test::hex(argv[i]) + "\n");
     } else if (command == "hex-utf8-args") {
       const std::vector<std::string> arguments = pt::program_arguments(argc, argv);
       for (std::size_t at = static_cast<std::size_t>(i) + 1; at < arguments.size(); ++at)
-        write_all(handles.output, to_hex(arguments[at]) + "\n");
+        write_all(handles.output, pt::test::hex(arguments[at]) + "\n");
       i = argc;
     } else if (is("out=")) {
       write_all(handles.output, from_hex(value));
@@ -291,7 +272,7 @@ int main(int argc, char** argv) {
     } else if (command == "abort") {
       std::abort();
     } else if (is("grandchild=")) {
-      const std::string late = " sleep=" + std::string(value) + " out=" + to_hex("late");
+      const std::string late = " sleep=" + std::string(value) + " out=" + pt::test::hex("late");
       start_grandchild(argv[0], late, handles.input, handles.output, handles.error);
     } else if (is("detached=")) {
       start_grandchild(argv[0], from_hex(value), handles.input, platform::no_handle,

@@ -239,10 +239,7 @@ std::string hex_args_file(const std::vector<std::string>& lines) {
 }
 
 std::string hex_args_result(const std::vector<std::string>& arguments) {
-  std::string result;
-  for (const std::string& argument : arguments)
-    result += hex(argument) + "\r\n";
-  return result;
+  return hex_lines(arguments, "\r\n");
 }
 
 }  // namespace pt::test

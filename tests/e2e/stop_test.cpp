@@ -15,6 +15,7 @@
 #include "ortolib/platform/private/handle_io.h"
 #include "ortolib/platform/private/pipe.h"
 #include "ortolib/platform/private/process.h"
+#include "support/child_gate.h"
 #include "support/child_run.h"
 #include "support/handle_probes.h"
 #include "support/on_windows.h"
@@ -41,7 +42,6 @@ bool eventually(condition done) {
 class gated_run {
  public:
   gated_run() : arguments_("args"), mark_("at-gate") {
-    EXPECT_TRUE(platform::pipe_create(gate_read_, gate_write_));
     EXPECT_TRUE(platform::pipe_create(probe_read_, probe_write_));
     EXPECT_TRUE(platform::pipe_create(output_read_, output_write_));
     make_inheritable(probe_write_);
@@ -68,13 +68,14 @@ class gated_run {
     platform::process_request request;
     request.application = ORTO_CMDWRAP;
     request.arguments = command.c_str();
-    request.std_input = gate_read_;
+    request.std_input = gate_.child_end();
     request.std_output = request.std_error = output_write_;
     const bool limited = !signals.ignored.empty() || !signals.blocked.empty();
     started_ = limited ? start_limited(request, {}, wrapper_, signals) == 0
                        : platform::process_start(request, wrapper_);
     ASSERT_TRUE(started_) << "error " << platform::last_error();
-    for (platform::handle* end : {&gate_read_, &probe_write_, &output_write_}) {
+    gate_.close_child_end();
+    for (platform::handle* end : {&probe_write_, &output_write_}) {
       platform::handle_close(*end);
       *end = platform::no_handle;
     }
@@ -87,10 +88,7 @@ class gated_run {
   bool all_ended() const {
     return eventually([&] { return !pipe_has_writer(probe_read_); });
   }
-  void open_gate() {
-    platform::handle_close(gate_write_);
-    gate_write_ = platform::no_handle;
-  }
+  void open_gate() { gate_.open(); }
   // cmdwrap's exit status, once it has ended (the test makes sure it will).
   std::uint32_t wait() {
     std::uint32_t status = 0;
@@ -108,7 +106,7 @@ class gated_run {
 
  private:
   scratch_file arguments_, mark_;
-  platform::handle gate_read_ = platform::no_handle, gate_write_ = platform::no_handle;
+  child_gate gate_;
   platform::handle probe_read_ = platform::no_handle, probe_write_ = platform::no_handle;
   platform::handle output_read_ = platform::no_handle, output_write_ = platform::no_handle;
   platform::process_info wrapper_;

@@ -4,6 +4,7 @@
 #include "ortolib/core/charset.h"
 
 #include "fuzz/fuzz_input.h"
+#include "support/hex.h"
 
 #include <bitset>
 #include <cstring>
@@ -27,16 +28,6 @@ void add_range(members& set, int first, int last) {
     set[b] = true;
 }
 
-int hex_value(char c) {
-  if (c >= '0' && c <= '9')
-    return c - '0';
-  if (c >= 'a' && c <= 'f')
-    return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F')
-    return c - 'A' + 10;
-  return -1;
-}
-
 // The notation read plainly. Forms whose members are left open ("~" at the end, "-" at the end
 // right after an element, "~" and a hex digit followed by a character that is not one) clear
 // well_formed, and the model stops there.
@@ -53,12 +44,12 @@ struct pattern_model {
       well_formed = false;
       return -1;
     }
-    const int high = hex_value(pattern[next]);
+    const int high = pt::test::hex_digit_value(pattern[next]);
     if (high < 0)
       return static_cast<unsigned char>(pattern[next++]);
     if (++next == pattern.size())
       return high;  // a single digit that ends the pattern
-    const int low = hex_value(pattern[next++]);
+    const int low = pt::test::hex_digit_value(pattern[next++]);
     if (low < 0)
       well_formed = false;
     return high * 16 + low;

@@ -7,12 +7,14 @@
 #include <vector>
 
 #include "ortolib/platform/command_line.h"
+#include "ortolib/platform/error_numbers.h"
 #include "ortolib/platform/private/error.h"
 #include "ortolib/platform/private/handle_io.h"
 #include "ortolib/platform/private/pipe.h"
 #include "ortolib/platform/private/process.h"
 #include "ortolib/platform/private/process_settings.h"
 #include "ortolib/platform/private/std_handles.h"
+#include "support/child_gate.h"
 #include "support/child_run.h"
 #include "support/handle_probes.h"
 #include "support/on_windows.h"
@@ -25,13 +27,7 @@ namespace {
 using test::on_windows;
 
 using test::hex;
-
-std::string hex_lines(const std::vector<std::string>& arguments) {
-  std::string lines;
-  for (const std::string& argument : arguments)
-    lines += hex(argument) + '\n';
-  return lines;
-}
+using test::hex_lines;
 
 TEST(ProcessStart, QuotedArgumentsArriveExactly) {
   std::string high_bytes;
@@ -202,9 +198,9 @@ TEST(ProcessStart, StandardHandlesNumberedAsEachOthersTargetsReachTheirOwn) {
 // in the parent: a write to the pipe succeeds only while some reader exists. The read end is
 // the library's own, or made inheritable as one the process inherited itself.
 bool child_keeps_other_handle(bool made_inheritable, bool inherit_handles) {
-  handle probe_read, probe_write, gate_read, gate_write;
+  handle probe_read, probe_write;
   EXPECT_TRUE(pipe_create(probe_read, probe_write));
-  EXPECT_TRUE(pipe_create(gate_read, gate_write));
+  test::child_gate gate;
   if (made_inheritable)
     test::make_inheritable(probe_read);
   std::string arguments = test::test_child_arguments({"wait-stdin"});
@@ -212,21 +208,21 @@ bool child_keeps_other_handle(bool made_inheritable, bool inherit_handles) {
   request.application = ORTO_TEST_CHILD;
   request.arguments = arguments.c_str();
   request.inherit_handles = inherit_handles;
-  request.std_input = gate_read;
+  request.std_input = gate.child_end();
   process_info child;
   EXPECT_TRUE(process_start(request, child)) << "error " << last_error();
   handle_close(probe_read);
-  handle_close(gate_read);
+  gate.close_child_end();
   bool kept = handle_write(probe_write, "?", 1) == 1;
-  EXPECT_TRUE(kept || stream_error_number(last_error()) == 32) << "error " << last_error();
-  handle_write(gate_write, "!", 1);  // lets the child end
+  EXPECT_TRUE(kept || stream_error_number(last_error()) == error_broken_pipe)
+      << "error " << last_error();
+  gate.open();  // lets the child end
   std::uint32_t code = 1;
   EXPECT_TRUE(process_wait(child.process, code));
   EXPECT_EQ(code, 0u);
   process_close(child.thread);
   process_close(child.process);
   handle_close(probe_write);
-  handle_close(gate_write);
   return kept;
 }
 
@@ -238,32 +234,31 @@ TEST(ProcessStart, PassesOnInheritableHandlesOnlyWhenAskedAndTheLibrarysOwnNever
 }
 
 TEST(ProcessStart, AChildThatClosesItsOutputEndsTheDataWhileItRuns) {
-  handle gate_read, gate_write, out_read, out_write;
-  ASSERT_TRUE(pipe_create(gate_read, gate_write));
+  handle out_read, out_write;
   ASSERT_TRUE(pipe_create(out_read, out_write));
+  test::child_gate gate;
   std::string arguments =
       test::test_child_arguments({"out=" + hex("bye"), "close-out", "wait-stdin"});
   process_request request;
   request.application = ORTO_TEST_CHILD;
   request.arguments = arguments.c_str();
-  request.std_input = gate_read;
+  request.std_input = gate.child_end();
   request.std_output = request.std_error = out_write;
   process_info child;
   ASSERT_TRUE(process_start(request, child)) << "error " << last_error();
   handle_close(out_write);
-  handle_close(gate_read);
+  gate.close_child_end();
   // The child waits for the gate, so this end of data can only come from its close.
   std::string output;
   EXPECT_TRUE(test::read_to_end(out_read, output));
   EXPECT_EQ(output, "bye");
-  handle_write(gate_write, "!", 1);
+  gate.open();
   std::uint32_t code = 1;
   EXPECT_TRUE(process_wait(child.process, code));
   EXPECT_EQ(code, 0u);
   process_close(child.thread);
   process_close(child.process);
   handle_close(out_read);
-  handle_close(gate_write);
 }
 
 TEST(ProcessStart, AGrandchildHoldsTheOutputOpenUntilItEnds) {

@@ -12,16 +12,6 @@
 
 namespace pt::test {
 
-std::string hex(std::string_view bytes) {
-  static constexpr char digits[] = "0123456789abcdef";
-  std::string text;
-  for (unsigned char byte : bytes) {
-    text += digits[byte >> 4];
-    text += digits[byte & 15];
-  }
-  return text;
-}
-
 std::string test_child_arguments(const std::vector<std::string>& arguments) {
   std::string line;
   for (const std::string& argument : arguments)

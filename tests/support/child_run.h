@@ -8,11 +8,9 @@
 #include <vector>
 
 #include "ortolib/platform/types.h"
+#include "support/hex.h"
 
 namespace pt::test {
-
-// Lowercase hex of bytes, as the helper child reads its commands and prints its arguments.
-std::string hex(std::string_view bytes);
 
 // What follows the program name on the child's command line: every argument quoted
 // (pt::quote_argument), each after a space, as process_request::arguments takes them.

@@ -158,13 +158,9 @@ TEST(Uexec, ArgumentsArriveByteForByte) {
       "two  words", "say \"hi\"", "C:\\dir\\", "a\\\\\"b", std::string("\x80\xff\t\x01", 4),
       " ",          "*?"};
   std::vector<std::string> commands = {"hex-args"};
-  std::string expected;
-  for (const std::string& argument : arguments) {
-    commands.push_back(argument);
-    expected += hex(argument) + "\n";
-  }
+  commands.insert(commands.end(), arguments.begin(), arguments.end());
   child_exec child(commands);
-  EXPECT_EQ(child.run(), expected);
+  EXPECT_EQ(child.run(), test::hex_lines(arguments));
 }
 
 TEST(Uexec, AChildThatWritesNothingGivesEmptyOutputAndItsCode) {
