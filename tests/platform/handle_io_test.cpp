@@ -1,5 +1,5 @@
-// Files and handle I/O through the platform layer: open modes, reading, writing, seeking and sharing,
-// checked against the standard library's own view of the file; a write that meets a full disk.
+// Files and handle I/O through the platform layer: open modes, reading, writing, seeking and
+// sharing, checked against the standard library's view of the file; a write to a full disk.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
