@@ -41,6 +41,17 @@ bool wait_until_ready(int fd, short events) {
 
 bool is_retryable(int error) { return error == EINTR || error == EAGAIN || error == EWOULDBLOCK; }
 
+// After a read or write that failed with errno set: true to try again (interrupted, or a
+// non-blocking descriptor ready again for the events); false with the error recorded.
+bool ready_to_retry(int fd, short events) {
+  int error = errno;
+  if (!is_retryable(error)) {
+    error_capture();
+    return false;
+  }
+  return error == EINTR || wait_until_ready(fd, events);
+}
+
 }  // namespace
 
 handle file_open(const char* path, file_access access) {
@@ -82,12 +93,7 @@ std::int32_t handle_read(handle h, void* buffer, std::int32_t count) {
     ssize_t got = ::read(fd, buffer, static_cast<std::size_t>(count));
     if (got >= 0)
       return static_cast<std::int32_t>(got);
-    int error = errno;
-    if (!is_retryable(error)) {
-      error_capture();
-      return -1;
-    }
-    if (error != EINTR && !wait_until_ready(fd, POLLIN))
+    if (!ready_to_retry(fd, POLLIN))
       return -1;
   }
 }
@@ -113,12 +119,7 @@ std::int32_t handle_write(handle h, const void* buffer, std::int32_t count) {
       error_record(EIO);
       return -1;
     }
-    int error = errno;
-    if (!is_retryable(error)) {
-      error_capture();
-      return -1;
-    }
-    if (error != EINTR && !wait_until_ready(fd, POLLOUT))
+    if (!ready_to_retry(fd, POLLOUT))
       return -1;
   }
   return count;
