@@ -159,7 +159,8 @@ wrapper_run run_cmdwrap(const std::vector<std::string>& arguments, const wrapper
   platform::process_info started;
   platform::os_error start_error = 0;
   const bool limited = options.limits.address_space != 0 || options.limits.file_size != 0 ||
-                       !options.signals.ignored.empty() || !options.signals.blocked.empty();
+                       options.limits.open_files != 0 || !options.signals.ignored.empty() ||
+                       !options.signals.blocked.empty();
   if (limited) {
     EXPECT_FALSE(under_launcher()) << "process limits would apply to the launcher";
     start_error = start_limited(request, options.limits, started, options.signals);

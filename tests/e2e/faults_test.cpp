@@ -179,6 +179,24 @@ TEST(Faults, WithoutAStandardHandleTheChildStillRunsAndItsOutputComesBack) {
   EXPECT_EQ(result.file, "before\r\n");
 }
 
+// With no descriptor to spare for copies of the standard handles, standard error still tells
+// why the run fails, and the file keeps its arguments.
+TEST(Faults, TooFewDescriptorsStillGiveTheErrorLine) {
+  if (std::string why = why_no_limits(); !why.empty())
+    GTEST_SKIP() << why;
+  if (sanitized_build)
+    GTEST_SKIP() << "the sanitizer runtime needs descriptors of its own";
+  for (std::uint64_t descriptors : {4, 5}) {
+    wrapper_options options;
+    options.limits.open_files = descriptors;
+    options.inherit_handles = false;  // what the tests' runner passes on would fill the limit
+    auto result = run_child_through_wrapper("out=" + hex("x") + "\n", options);
+    EXPECT_EQ(result.run.status, failed);
+    EXPECT_EQ(result.run.err.rfind("Error: Couldn't read '", 0), 0u) << result.run.err;
+    EXPECT_EQ(result.file, "out=" + hex("x") + "\n");
+  }
+}
+
 TEST(Faults, AnErrorLineThatCannotBeWrittenChangesNothingElse) {
   // Without a usable standard error, or on a full one, the "Error: " line fails; the run still
   // ends as with a working one: the note for "no exit code" and -1.

@@ -12,16 +12,20 @@
 namespace pt::test {
 
 // The signals a test sets up for a process it starts (signal_report.h names them).
-enum class test_signal { hangup, interrupt, quit, terminate, pipe, file_size, child, user1 };
+enum class test_signal { hangup, interrupt, quit, terminate, pipe, file_size, child, user1, stop };
 
 struct process_limits {
   std::uint64_t address_space = 0;  // bytes of virtual address space; 0 for no limit
   std::uint64_t file_size = 0;      // the largest file the process may write; 0 for no limit
+  std::uint64_t open_files = 0;     // the most descriptors the process may hold; 0 for no limit
 };
 
 struct signal_setup {
   std::vector<test_signal> ignored;  // ignored in the process; every other signal at default
   std::vector<test_signal> blocked;  // its signal mask; empty: none blocked
+  // In a session of its own, without a terminal, as a build tool or a service starts it
+  // (POSIX setsid), whatever terminal the tests run at.
+  bool new_session = false;
 };
 
 // True where the OS lets a process be limited so (POSIX: setrlimit). The Windows
@@ -34,7 +38,8 @@ bool limit_this_process(const process_limits& limits);
 
 // Starts a child as platform::process_start does (argv[0] the application, the arguments
 // split by the C-runtime rules, the three standard handles placed, a standard handle that is
-// not a descriptor left closed, every other inheritable handle passed on) with every signal at
+// not a descriptor left closed, every other inheritable handle passed on unless the request's
+// inherit_handles is false) with every signal at
 // its default disposition except those signals ignores, the mask signals blocks, and the
 // limits applied to the child alone. So on POSIX a write past
 // the file-size limit raises SIGXFSZ, whose default ends the child unless the child ignores

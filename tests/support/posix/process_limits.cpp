@@ -36,6 +36,7 @@ int signal_number(test_signal which) {
     case test_signal::file_size: return SIGXFSZ;
     case test_signal::child: return SIGCHLD;
     case test_signal::user1: return SIGUSR1;
+    case test_signal::stop: return SIGSTOP;
   }
   return 0;
 }
@@ -44,6 +45,7 @@ int signal_number(test_signal which) {
 struct signal_setting {
   sigset_t ignored;
   sigset_t mask;
+  bool new_session = false;
 };
 
 signal_setting prepare_signals(const signal_setup& setup) {
@@ -54,6 +56,7 @@ signal_setting prepare_signals(const signal_setup& setup) {
     sigaddset(&setting.ignored, signal_number(which));
   for (test_signal which : setup.blocked)
     sigaddset(&setting.mask, signal_number(which));
+  setting.new_session = setup.new_session;
   return setting;
 }
 
@@ -61,7 +64,8 @@ signal_setting prepare_signals(const signal_setup& setup) {
 // (a soft limit above it would be refused). Computed before a fork.
 bool prepare(const process_limits& limits, std::vector<limit_setting>& settings) {
   for (auto [resource, bytes] : {std::pair<int, std::uint64_t>{RLIMIT_AS, limits.address_space},
-                                 std::pair<int, std::uint64_t>{RLIMIT_FSIZE, limits.file_size}}) {
+                                 std::pair<int, std::uint64_t>{RLIMIT_FSIZE, limits.file_size},
+                                 std::pair<int, std::uint64_t>{RLIMIT_NOFILE, limits.open_files}}) {
     if (bytes == 0)
       continue;
     limit_setting setting{resource, {}};
@@ -88,10 +92,6 @@ int descriptor(platform::handle h) { return h < 0 || h > INT_MAX ? -1 : static_c
 [[noreturn]] void become_child(const platform::process_request& request, char* const* argv,
                                const limit_setting* settings, std::size_t setting_count,
                                const signal_setting& signals, int report) {
-  for (std::size_t i = 0; i < setting_count; ++i)
-    if (::setrlimit(settings[i].resource, &settings[i].value) != 0)
-      report_and_exit(report);
-
   // Every source is first copied above the targets (close-on-exec), so that no dup2 overwrites
   // a source that is still to be placed; a handle that is no descriptor leaves its target closed.
   const int sources[3] = {descriptor(request.std_input), descriptor(request.std_output),
@@ -111,6 +111,8 @@ int descriptor(platform::handle h) { return h < 0 || h > INT_MAX ? -1 : static_c
   for (int source : sources)
     if (source > STDERR_FILENO)
       ::close(source);
+  if (!request.inherit_handles)
+    ::close_range(STDERR_FILENO + 1, ~0U, CLOSE_RANGE_CLOEXEC);
 
   struct sigaction action {};
   for (int number = 1; number < NSIG; ++number) {
@@ -118,6 +120,12 @@ int descriptor(platform::handle h) { return h < 0 || h > INT_MAX ? -1 : static_c
     ::sigaction(number, &action, nullptr);  // fails harmlessly for KILL, STOP
   }
   ::sigprocmask(SIG_SETMASK, &signals.mask, nullptr);
+  if (signals.new_session)
+    ::setsid();
+  // Last, so that a limit on descriptors leaves the placing of the standard ones alone.
+  for (std::size_t i = 0; i < setting_count; ++i)
+    if (::setrlimit(settings[i].resource, &settings[i].value) != 0)
+      report_and_exit(report);
 
   ::execve(argv[0], argv, environ);
   report_and_exit(report);

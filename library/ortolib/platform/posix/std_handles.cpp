@@ -40,6 +40,10 @@ handle std_handle_duplicate(std_handle_id which) {
   posix::error_capture();
   if (errno == EBADF)
     fill_closed_descriptor(fd);
+  // No number left for a copy (a low RLIMIT_NOFILE): the stream uses the standard descriptor
+  // itself, so that standard error can still tell why the process fails.
+  else if (errno == EMFILE)
+    return fd;
   return unusable_handle;
 }
 
