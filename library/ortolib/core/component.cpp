@@ -21,6 +21,8 @@ void component::deletion_notice(component*) {}
 
 std::int32_t component::kind_code() { return kind_component; }
 
+void component::before_last_release() {}
+
 component* addref(component* object) {
   if (object != nullptr)
     atomic_increment(&object->refcount);
@@ -32,6 +34,7 @@ bool release(component* object) {
     return true;
   if (atomic_decrement(&object->refcount) != 0)
     return false;
+  object->before_last_release();
   delete object;
   return true;
 }

@@ -40,6 +40,14 @@ class component : public unknown {
   virtual void deletion_notice(component* being_destroyed);
   // Identifies the concrete class (the kind_ constants below); 0 here.
   virtual std::int32_t kind_code();
+
+ protected:
+  // Called by the release that brings the count to 0, just before it deletes the object, while
+  // the object is still whole (no destructor has run): a class that must not be deleted in some
+  // state says so here, with its own class name. Does nothing here.
+  virtual void before_last_release();
+
+  friend bool release(component* object);
 };
 
 // kind_code values. Low byte: the family (1 input stream, 2 output stream, 3 unit); second

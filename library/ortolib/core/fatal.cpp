@@ -20,6 +20,13 @@ void fatal_error(std::uint32_t code, const char* message) {
   std::exit(static_cast<int>(code));
 }
 
+void fatal_error_at_once(std::uint32_t code, const char* message) {
+  fatal_routine handler = fatal_handler;
+  if (handler != nullptr)
+    handler(code, message);
+  std::_Exit(static_cast<int>(code));
+}
+
 namespace {
 
 // Appends as much of piece as fits before the last byte of the buffer.

@@ -44,6 +44,11 @@ extern fatal_routine fatal_handler;
 // Any thread may call it. Never returns.
 [[noreturn]] void fatal_error(std::uint32_t code, const char* message);
 
+// The same report, then the end of the process at once, without the clean-ups: for an error
+// found while another thread may still be using what they take down (a unit destroyed while
+// its work runs on its worker). Never returns.
+[[noreturn]] void fatal_error_at_once(std::uint32_t code, const char* message);
+
 // The default report: the text "Fatal [%05x]: %s" under the caption "Internal error", in a
 // message box on Windows (waits until it is dismissed), on standard error elsewhere.
 void show_fatal_message(std::uint32_t code, const char* message);

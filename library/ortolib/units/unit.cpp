@@ -175,8 +175,10 @@ void unit::refuse_destruction_while_running() {
   if (atomic_read(&running) == 0)
     return;
   const string message = "Unit destroyed while running [" + name_of(*this) + "]";
-  fatal_error(fatal_unit_running, message.text());
+  fatal_error_at_once(fatal_unit_running, message.text());
 }
+
+void unit::before_last_release() { refuse_destruction_while_running(); }
 
 void unit::wait_run() { finish_run(); }
 

@@ -129,9 +129,12 @@ class unit : public component {
   void finish_run();
 
   // The fatal "Unit destroyed while running [<name>]" when the unit's run is not finished;
-  // nothing otherwise. Called by ~unit, and first of all by the destructor of a subclass whose
-  // work uses its own fields.
+  // nothing otherwise. Called by the last release before any destructor runs, so that the name
+  // is the unit's own class; by ~unit, and first of all by the destructor of a subclass whose
+  // work uses its own fields, for a unit deleted without release. The process ends at once,
+  // without the clean-ups a normal end runs, which the work still running could be using.
   void refuse_destruction_while_running();
+  void before_last_release() override;
 
  private:
   friend class unit_thread;
