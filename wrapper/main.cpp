@@ -114,6 +114,10 @@ void take_arguments(const std::string& executable, const std::string& argument_f
   child->stand_in = true;
   take_arguments(executable, argument_file);
 
+  // From here to the end a stop never ends cmdwrap with the file empty or cut: one before the
+  // child exists keeps it from starting (the note for a run without an exit code), one while
+  // it runs reaches it, one after lets the result be written.
+  pt::uexec::hold_stops_until_exit();
   // Truncates the file: from here on the argument lines are gone from disk.
   std::unique_ptr<std::FILE, result_file_closer> result(
       open_result_file(argument_file.c_str(), path_encoding));

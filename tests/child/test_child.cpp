@@ -22,6 +22,10 @@
 //   detached=<hex>  starts this program again with that command-line text (hex bytes) after
 //                   its name, on the same stdin and with no stdout or stderr, and goes on
 //                   without waiting for it: a grandchild that holds none of the output
+//   escapee=<hex>   the same on the same stdin, stdout and stderr, outside its tree (a session
+//                   of its own, or away from the job): a grandchild that holds the output but
+//                   leaves the tree on purpose, as a daemon does
+//   pid=<hex>       writes its process id (decimal) into the file at that path (hex bytes)
 //   mark=<hex>      creates an empty file at that path (hex bytes): a sign to the parent that
 //                   the commands before it have run
 //   close-out       closes its standard output and standard error (the process's own and its
@@ -58,6 +62,7 @@
 #include "ortolib/platform/private/process.h"
 #include "ortolib/platform/private/std_handles.h"
 #include "ortolib/platform/program_arguments.h"
+#include "support/child_tree.h"
 #include "support/hex.h"
 #include "support/signal_report.h"
 
@@ -277,6 +282,13 @@ int main(int argc, char** argv) {
     } else if (is("detached=")) {
       start_grandchild(argv[0], from_hex(value), handles.input, platform::no_handle,
                        platform::no_handle);
+    } else if (is("escapee=")) {
+      if (!pt::test::start_outside_tree(argv[0], from_hex(value), handles.input, handles.output,
+                                        handles.error))
+        fail(grandchild_failed);
+    } else if (is("pid=")) {
+      if (!(std::ofstream(from_hex(value), std::ios::binary) << pt::test::current_process_id()))
+        fail(write_failed);
     } else if (is("mark=")) {
       if (!std::ofstream(from_hex(value), std::ios::binary))
         fail(write_failed);

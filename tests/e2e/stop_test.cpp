@@ -1,13 +1,12 @@
-// A caller that stops cmdwrap while its child runs: a stop signal reaches the child and the
-// output so far is kept, an interrupt meant for the child leaves the run alone, and a cmdwrap
-// killed outright leaves no child behind; a run that nobody stops leaves what the child started
-// on purpose running.
+// A caller that stops cmdwrap: a stop signal reaches the child's whole tree and the output so
+// far is kept, at any moment of the run; an interrupt meant for the child leaves the run alone,
+// also at a terminal, and a cmdwrap killed outright leaves no child behind; a run that nobody
+// stops leaves what the child started on purpose running.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "cmdwrap_run.h"
@@ -17,23 +16,16 @@
 #include "ortolib/platform/private/process.h"
 #include "support/child_gate.h"
 #include "support/child_run.h"
+#include "support/eventually.h"
 #include "support/handle_probes.h"
 #include "support/on_windows.h"
 #include "support/process_limits.h"
 #include "support/sanitizers.h"
 #include "support/scratch_file.h"
+#include "support/terminal.h"
 
 namespace pt::test {
 namespace {
-
-// Checks done() every 10 ms for up to 30 s: a guard that turns a hang into a failure, never a
-// measure of speed.
-template <class condition>
-bool eventually(condition done) {
-  for (int i = 0; i < 3000 && !done(); ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  return done();
-}
 
 // cmdwrap started on the helper child, its standard input a gate pipe that the test holds
 // open: a child at gate() marks its arrival and waits there. Everything cmdwrap starts also
@@ -58,21 +50,27 @@ class gated_run {
 
   std::string gate() const { return "mark=" + hex(mark_.path()) + "\nwait-stdin"; }
 
-  // Starts cmdwrap on an argument file of these lines, with these signal settings.
-  void start(const std::vector<std::string>& lines, const signal_setup& signals = {}) {
+  // Starts cmdwrap on an argument file of these lines, with these signal settings, by the
+  // command before it when there is one (its program first).
+  void start(const std::vector<std::string>& lines, signal_setup signals = {},
+             const std::vector<std::string>& before = {}) {
     std::string file;
     for (const std::string& line : lines)
       file += line + "\n";
     arguments_.write(file);
-    const std::string command = test_child_arguments({ORTO_TEST_CHILD, arguments_.path()});
+    std::vector<std::string> words = before;
+    words.insert(words.end(), {ORTO_CMDWRAP, ORTO_TEST_CHILD, arguments_.path()});
+    const std::string command =
+        test_child_arguments(std::vector<std::string>(words.begin() + 1, words.end()));
     platform::process_request request;
-    request.application = ORTO_CMDWRAP;
+    request.application = words.front().c_str();
     request.arguments = command.c_str();
     request.std_input = gate_.child_end();
     request.std_output = request.std_error = output_write_;
-    const bool limited = !signals.ignored.empty() || !signals.blocked.empty();
-    started_ = limited ? start_limited(request, {}, wrapper_, signals) == 0
-                       : platform::process_start(request, wrapper_);
+    // A caller without a terminal, as a build tool or a service is, wherever the tests run.
+    signals.new_session = !on_windows();
+    started_ = signals.new_session ? start_limited(request, {}, wrapper_, signals) == 0
+                                   : platform::process_start(request, wrapper_);
     ASSERT_TRUE(started_) << "error " << platform::last_error();
     gate_.close_child_end();
     for (platform::handle* end : {&probe_write_, &output_write_}) {
@@ -80,6 +78,9 @@ class gated_run {
       *end = platform::no_handle;
     }
   }
+
+  // The size of the argument file, which cmdwrap empties and then writes its result into.
+  std::uintmax_t file_size() const { return std::filesystem::file_size(arguments_.path()); }
 
   bool child_at_gate() const {
     return eventually([&] { return std::filesystem::exists(mark_.path()); });
@@ -101,8 +102,11 @@ class gated_run {
   platform::handle process() const { return wrapper_.process; }
   std::string file() const { return arguments_.read(); }
   const std::string& argument_file() const { return arguments_.path(); }
-  // Whether some process still holds cmdwrap's standard output.
+  // Whether some process still holds cmdwrap's standard output, which none of what it starts
+  // inherits: whether cmdwrap still runs.
   bool output_held() const { return pipe_has_writer(output_read_); }
+  // Whether something cmdwrap started still runs.
+  bool probe_held() const { return pipe_has_writer(probe_read_); }
 
  private:
   scratch_file arguments_, mark_;
@@ -113,14 +117,16 @@ class gated_run {
   bool started_ = false, waited_ = false;
 };
 
-TEST(Stopping, SigtermOrSighupReachesTheChildAndTheOutputSoFarIsKept) {
+TEST(Stopping, SigtermOrSighupReachesTheChildsWholeTreeAndTheOutputSoFarIsKept) {
   if (on_windows())
     GTEST_SKIP() << "no signals on Windows";
   if (handlers_deferred)
     GTEST_SKIP() << "cmdwrap's handler would run only once its read of the output returns";
   for (test_signal stop : {test_signal::terminate, test_signal::hangup}) {
     gated_run run;
-    run.start({"out=" + hex("started\n"), run.gate(), "out=" + hex("passed the gate\n")});
+    // The grandchild holds the output for a minute: only the end of the tree ends the run.
+    run.start({"out=" + hex("started\n"), "grandchild=60000", run.gate(),
+               "out=" + hex("passed the gate\n")});
     ASSERT_TRUE(run.child_at_gate());
     ASSERT_TRUE(process_signal(run.process(), stop));
     EXPECT_TRUE(run.all_ended()) << "the child still waits at its gate";
@@ -199,6 +205,115 @@ TEST(Stopping, ANormalEndLeavesADetachedGrandchildRunningThatHoldsNothingOfCmdwr
   run.open_gate();
   EXPECT_TRUE(eventually([&] { return std::filesystem::exists(released.path()); }))
       << "the grandchild ended with cmdwrap";
+}
+
+// Right after cmdwrap has emptied the argument file the child may not exist yet: a stop then
+// keeps it from starting, or reaches it as soon as it exists. Either way the file holds a
+// well-formed result, never nothing.
+TEST(Stopping, ASigtermJustAfterTheFileIsEmptiedLeavesAWellFormedResult) {
+  if (on_windows())
+    GTEST_SKIP() << "no signals on Windows";
+  if (handlers_deferred)
+    GTEST_SKIP() << "cmdwrap's handler would run only once its read of the output returns";
+  for (int i = 0; i < 30; ++i) {
+    gated_run run;
+    run.start({"sleep=60000"});
+    ASSERT_TRUE(eventually([&] { return run.file_size() == 0; }));
+    ASSERT_TRUE(process_signal(run.process(), test_signal::terminate));
+    EXPECT_EQ(run.wait(), status_of(-1));
+    const std::string file = run.file();
+    EXPECT_TRUE(file == "Returned Win32 exception 0xffffffff\r\n" ||
+                file == "Returned Win32 exception 0xc0000001\r\n")
+        << file;
+  }
+}
+
+// The result is written whole once the child has ended, whatever arrives meanwhile.
+TEST(Stopping, ASigtermOrSighupWhileTheResultIsWrittenLetsTheWriteFinish) {
+  if (on_windows())
+    GTEST_SKIP() << "no signals on Windows";
+  constexpr std::uintmax_t size = std::uintmax_t{128} << 20;
+  for (test_signal stop : {test_signal::terminate, test_signal::hangup}) {
+    gated_run run;
+    run.start({"fill=" + std::to_string(size)});
+    ASSERT_TRUE(eventually([&] { return run.file_size() > (1u << 20); }));  // being written
+    ASSERT_TRUE(process_signal(run.process(), stop));
+    EXPECT_EQ(run.wait(), 0u);
+    EXPECT_EQ(std::filesystem::file_size(run.argument_file()), size);
+  }
+}
+
+// A grandchild that left the tree on purpose and holds the output cannot keep a stopped run
+// open: once the child has ended, cmdwrap reads on for a grace only.
+TEST(Stopping, AStoppedRunEndsWhenWhatHoldsTheOutputLeftTheTree) {
+  if (on_windows())
+    GTEST_SKIP() << "no signals on Windows";
+  if (handlers_deferred)
+    GTEST_SKIP() << "cmdwrap's handler would run only once its read of the output returns";
+  gated_run run;
+  run.start({"out=" + hex("started\n"), "escapee=" + hex(" wait-stdin"), run.gate()});
+  ASSERT_TRUE(run.child_at_gate());
+  ASSERT_TRUE(process_signal(run.process(), test_signal::terminate));
+  EXPECT_TRUE(eventually([&] { return !run.output_held(); })) << "cmdwrap waits for the escapee";
+  EXPECT_TRUE(run.probe_held()) << "the escapee ended with the tree";
+  EXPECT_EQ(run.wait(), status_of(-1));
+  EXPECT_EQ(run.file(), "started\r\n\r\nReturned Win32 exception 0xc0000001\r\n");
+}
+
+// timeout in the foreground sends its stop to cmdwrap alone and kills it 2 s later: the stop
+// must end the tree and the run before that.
+TEST(Stopping, TimeoutInTheForegroundGetsTheResultAndLeavesNothingRunning) {
+  if (on_windows())
+    GTEST_SKIP() << "no signals on Windows";
+  if (handlers_deferred)
+    GTEST_SKIP() << "cmdwrap's handler would run only once its read of the output returns";
+  if (!std::filesystem::exists("/usr/bin/timeout"))
+    GTEST_SKIP() << "no /usr/bin/timeout";
+  gated_run run;
+  run.start({"out=" + hex("started\n"), "grandchild=60000", run.gate()}, {},
+            {"/usr/bin/timeout", "--foreground", "-k", "2", "1"});
+  EXPECT_EQ(run.wait(), 124u);  // the command ended on the stop, not on the kill
+  EXPECT_TRUE(run.all_ended());
+  EXPECT_EQ(run.file(), "started\r\n\r\nReturned Win32 exception 0xc0000001\r\n");
+}
+
+// A stopped child acts on a stop only once it runs again: cmdwrap sends SIGCONT after it.
+TEST(Stopping, ASigtermReachesAStoppedChild) {
+  if (on_windows())
+    GTEST_SKIP() << "no signals on Windows";
+  if (handlers_deferred)
+    GTEST_SKIP() << "cmdwrap's handler would run only once its read of the output returns";
+  scratch_file pid_file("child-pid");
+  gated_run run;
+  run.start({"pid=" + hex(pid_file.path()), run.gate()});
+  ASSERT_TRUE(run.child_at_gate());
+  std::uint32_t child = 0;
+  ASSERT_TRUE(std::ifstream(pid_file.path()) >> child);
+  ASSERT_TRUE(process_signal(child, test_signal::stop));
+  ASSERT_TRUE(process_signal(run.process(), test_signal::terminate));
+  EXPECT_TRUE(run.all_ended()) << "the child stays stopped";
+  EXPECT_EQ(run.wait(), status_of(-1));
+}
+
+// At a terminal cmdwrap and its child are one job, as any command a shell runs: Ctrl+C reaches
+// the child, which ends on it, and cmdwrap writes the result.
+TEST(Stopping, CtrlCAtATerminalStillReachesTheChild) {
+  scratch_file arguments("terminal-args"), started("terminal-started");
+  arguments.write("mark=" + hex(started.path()) + "\nsleep=60000\n");
+  const std::string command = test_child_arguments({ORTO_TEST_CHILD, arguments.path()});
+  platform::process_request request;
+  request.application = ORTO_CMDWRAP;
+  request.arguments = command.c_str();
+  test_terminal terminal;
+  platform::process_info wrapper;
+  if (!terminal.start(request, wrapper))
+    GTEST_SKIP() << "no terminal to type at";
+  ASSERT_TRUE(eventually([&] { return std::filesystem::exists(started.path()); }));
+  terminal.type("\x03");
+  std::uint32_t status = 0;
+  ASSERT_TRUE(platform::process_wait(wrapper.process, status));
+  EXPECT_EQ(status, status_of(-1));
+  EXPECT_EQ(arguments.read(), "Returned Win32 exception 0xc000013a\r\n");
 }
 
 }  // namespace

@@ -14,6 +14,8 @@
 
 #include "ortolib/core/exception.h"
 #include "ortolib/platform/command_line.h"
+#include "ortolib/platform/private/handle_io.h"
+#include "ortolib/platform/private/pipe.h"
 #include "ortolib/platform/private/process.h"
 #include "ortolib/streams/infile.h"
 #include "ortolib/streams/outfile.h"
@@ -22,7 +24,9 @@
 #include "ortolib/units/unit_thread.h"
 #include "support/captured_log.h"
 #include "support/child_run.h"
+#include "support/eventually.h"
 #include "support/fatal_report.h"
+#include "support/handle_probes.h"
 #include "support/line_ends.h"
 #include "support/scratch_file.h"
 #include "support/signal_report.h"
@@ -418,52 +422,117 @@ TEST(Uexec, TerminateChildEndsTheRunningOrHeldChild) {
   child_exec held({"sleep=60000"});
   held.unit->background = true;
   held.run();
+  const auto id = static_cast<std::uint32_t>(held.unit->process_id);
   ASSERT_TRUE(held.unit->terminate_child());
-  std::uint32_t code = 0;
-  ASSERT_TRUE(platform::process_wait(held.unit->process_handle, code));
-  EXPECT_EQ(code, platform::killed_exit_code);
+  EXPECT_TRUE(test::eventually([&] { return test::process_gone(id); }));
+  EXPECT_TRUE(test::eventually([&] { return !held.unit->terminate_child(); }));
 }
 
-TEST(UexecDeathTest, DestroyingAUnitWhoseRunIsNotFinishedIsFatal) {
+// A child whose own child holds the output: terminate_child ends them both, and the run ends
+// with what was written, instead of waiting for the grandchild to close the pipe.
+TEST(Uexec, TerminateChildEndsTheChildsTreeAndTheRunEndsWithTheOutputSoFar) {
+  scratch_file started("tree-started");
+  platform::handle probe_read = platform::no_handle, probe_write = platform::no_handle;
+  ASSERT_TRUE(platform::pipe_create(probe_read, probe_write));
+  test::make_inheritable(probe_write);  // held by the child and the grandchild alike
+  child_exec tree(
+      {"out=" + hex("started"), "grandchild=60000", "mark=" + hex(started.path()), "sleep=60000"});
+  assign_ref(tree.unit->output_stream, tree.memory);
+  tree.unit->run_unit(true);
+  platform::handle_close(probe_write);
+  ASSERT_TRUE(test::eventually([&] { return std::filesystem::exists(started.path()); }));
+  EXPECT_TRUE(tree.unit->terminate_child());
+  tree.unit->wait_run();
+  EXPECT_EQ(static_cast<std::uint32_t>(tree.unit->exit_code), platform::killed_exit_code);
+  EXPECT_EQ(text_of(tree.memory->collected_text()), "started");
+  EXPECT_TRUE(test::eventually([&] { return !test::pipe_has_writer(probe_read); }))
+      << "the grandchild outlives terminate_child";
+  platform::handle_close(probe_read);
+}
+
+// Something that left the tree on purpose and holds the output cannot keep a terminated run
+// open: once the child has ended, the run reads on for a grace only. The escapee waits at a
+// gate (its standard input) that the test opens at the end.
+TEST(Uexec, ATerminatedRunEndsWhenWhatHoldsTheOutputLeftTheTree) {
+  scratch_file started("escapee-started");
+  platform::handle gate_read = platform::no_handle, gate_write = platform::no_handle;
+  ASSERT_TRUE(platform::pipe_create(gate_read, gate_write));
+  infile* gate = addref(new infile);
+  gate->attach_handle(gate_read);
+  child_exec run({"out=" + hex("started"), "escapee=" + hex(" wait-stdin"),
+                  "mark=" + hex(started.path()), "sleep=60000"});
+  assign_ref(run.unit->input_stream, gate);
+  assign_ref(run.unit->output_stream, run.memory);
+  run.unit->run_unit(true);
+  ASSERT_TRUE(test::eventually([&] { return std::filesystem::exists(started.path()); }));
+  EXPECT_TRUE(run.unit->terminate_child());
+  run.unit->wait_run();  // would wait at the gate without the grace
+  EXPECT_EQ(text_of(run.memory->collected_text()), "started");
+  platform::handle_close(gate_write);
+  release(gate);
+}
+
+// Its work still runs on the worker: the report names the unit's own class and the process
+// ends at once, without the clean-ups the work could still be using (clean under TSan).
+TEST(UexecDeathTest, DestroyingAUnitWhoseWorkStillRunsIsFatalAndNamesItsClass) {
+  scratch_file started("doomed-started");
   EXPECT_FATAL(
       {
-        auto* u = addref(new uexec);
+        auto* u = addref(new observed_exec);
         u->path = ORTO_TEST_CHILD;
-        u->add_argument("exit=0");
+        u->add_argument(("mark=" + hex(started.path())).c_str());
+        u->add_argument("sleep=1000");  // still running when the unit goes
         u->run_unit(true);
-        u->worker->waitfor();  // the work is over: nothing runs while the process ends
+        test::eventually([&] { return std::filesystem::exists(started.path()); });
         release(u);
       },
-      fatal_unit_running, "Fatal \\[c003c\\]: Unit destroyed while running \\[pt::uexec\\]");
+      fatal_unit_running,
+      "Fatal \\[c003c\\]: Unit destroyed while running \\[pt::\\(anonymous "
+      "namespace\\)::observed_exec\\]");
 }
 
-TEST(Uexec, BackgroundModeHoldsTheChildAndLaterWorkDoesNothing) {
-  scratch_file target("background-output");
-  outfile* file = addref(new outfile(string(target.c_str())));
-  observed_exec* u = addref(new observed_exec);
+// A held child (background mode) is the unit's while it runs: the next run fails and says so.
+// It is reaped when it ends, with nobody waiting for it, and the run after it starts anew.
+TEST(Uexec, AHeldChildFailsTheNextRunWhileItRunsAndIsReapedWhenItEnds) {
+  captured_std_error errors;
+  child_exec held({"sleep=60000"});
+  held.collect = false;
+  held.unit->background = true;
+  held.run();
+  EXPECT_FALSE(held.unit->failed());
+  const platform::handle first = held.unit->process_handle;
+  const auto first_id = static_cast<std::uint32_t>(held.unit->process_id);
+  ASSERT_NE(first, platform::no_handle);
+
+  held.run();
+  EXPECT_TRUE(held.unit->failed());
+  EXPECT_EQ(text_of(held.unit->last_error()),
+            "Couldn't run '" ORTO_TEST_CHILD
+            "' - the child of an earlier run still runs (process " +
+                std::to_string(first_id) + ")");
+  EXPECT_EQ(held.unit->process_handle, first);
+
+  ASSERT_TRUE(held.unit->terminate_child());
+  EXPECT_TRUE(test::eventually([&] { return test::process_gone(first_id); }));
+  held.unit->background = false;
+  held.unit->args = variant();
+  held.unit->add_argument("exit=4");
+  held.run();
+  EXPECT_FALSE(held.unit->failed());
+  EXPECT_EQ(held.unit->exit_code, 4);
+  EXPECT_EQ(held.unit->process_handle, platform::no_handle);
+}
+
+// Whatever becomes of the unit, the child it let run on is reaped once it ends.
+TEST(Uexec, ABackgroundChildOfADestroyedUnitIsReapedWhenItEnds) {
+  auto* u = addref(new uexec);
   u->path = ORTO_TEST_CHILD;
-  array_add(u->args, variant(("out=" + hex("bg")).c_str()));
+  u->add_argument("sleep=200");
   u->background = true;
-  assign_ref(u->output_stream, file);
   u->run_unit(false);
-  EXPECT_EQ(u->exit_code, -1);
-  ASSERT_NE(u->process_handle, platform::no_handle);
-  EXPECT_NE(u->process_id, -1);
-  platform::handle held = u->process_handle;
-
-  u->exit_code = 7;
-  assign_ref(u->output_stream, file);
-  u->run_unit(false);  // work returns at once: no new child, nothing changed
-  EXPECT_EQ(u->process_handle, held);
-  EXPECT_EQ(u->exit_code, 7);
-
-  std::uint32_t code = 1;
-  ASSERT_TRUE(platform::process_wait(held, code));
-  EXPECT_EQ(code, 0u);
-  file->close_stream();
-  EXPECT_EQ(target.read(), "bg");
-  release(u);  // closes the held handle
-  release(file);
+  const auto id = static_cast<std::uint32_t>(u->process_id);
+  release(u);
+  EXPECT_TRUE(test::eventually([&] { return test::process_gone(id); }));
 }
 
 // An output whose device fails on the first write with "Disk full".
@@ -480,12 +549,13 @@ class failing_output : public outstm {
   }
 };
 
-TEST(Uexec, AStreamErrorInTheCopyLoopLeavesTheChildHeld) {
+TEST(Uexec, AStreamErrorInTheCopyLoopLeavesTheChildHeldAndReapedWhenItEnds) {
   captured_std_error errors;
   failing_output* output = addref(new failing_output);
   observed_exec* u = addref(new observed_exec);
   u->path = ORTO_TEST_CHILD;
-  array_add(u->args, variant("fill=10"));
+  u->add_argument("fill=10");
+  u->add_argument("sleep=60000");
   assign_ref(u->output_stream, output);
   u->run_unit(false);
   EXPECT_EQ(errors.text(), "Error: Disk full [failing]\n");
@@ -493,17 +563,41 @@ TEST(Uexec, AStreamErrorInTheCopyLoopLeavesTheChildHeld) {
   EXPECT_EQ(u->output_after_work, output);  // put back, and the pipe ends released
   EXPECT_EQ(output->refcount, 1);
   ASSERT_NE(u->process_handle, platform::no_handle);
-  EXPECT_NE(u->process_id, -1);
+  const auto id = static_cast<std::uint32_t>(u->process_id);
 
-  platform::handle held = u->process_handle;
-  u->run_unit(false);  // returns at once, as in background mode
-  EXPECT_EQ(errors.text(), "Error: Disk full [failing]\n");
-  EXPECT_EQ(u->process_handle, held);
-
-  std::uint32_t code = 0;
-  EXPECT_TRUE(platform::process_wait(held, code));  // the child ends without its reader
+  u->run_unit(false);  // still the unit's: a failure, never a run that did nothing
+  EXPECT_TRUE(u->failed());
+  EXPECT_NE(text_of(u->last_error()).find("still runs"), std::string::npos);
+  EXPECT_TRUE(u->terminate_child());
+  EXPECT_TRUE(test::eventually([&] { return test::process_gone(id); }));
   release(u);
   release(output);
+}
+
+// An input whose device fails on the first read.
+class failing_input : public instm {
+ public:
+  failing_input() : instm(-1) {}
+  ~failing_input() override { close_stream(); }
+
+ protected:
+  void device_open() override {}
+  string stream_name() override { return "failing"; }
+  std::int32_t device_read(void*, std::int32_t) override { raise_stream_error(5, "Couldn't read"); }
+};
+
+// A feed that fails leaves the child held, and it is reaped when it ends.
+TEST(Uexec, AChildLeftByAFailedFeedIsReapedWhenItEnds) {
+  captured_std_error errors;
+  failing_input* input = addref(new failing_input);
+  child_exec child({"stdin"});
+  assign_ref(child.unit->input_stream, input);
+  child.run();
+  EXPECT_TRUE(child.unit->failed());
+  ASSERT_NE(child.unit->process_id, -1);
+  const auto id = static_cast<std::uint32_t>(child.unit->process_id);
+  EXPECT_TRUE(test::eventually([&] { return test::process_gone(id); }));
+  release(input);
 }
 
 TEST(Uexec, AStandInChildInheritsWhatAnyOtherDoesAndTheRunLeavesNoHandlerBehind) {

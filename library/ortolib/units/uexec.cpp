@@ -1,5 +1,6 @@
 // The process unit: the start of the child with its standard handles, the pipe substitutes
-// for streams without an OS handle, the copy loop, and the wait for the exit code.
+// for streams without an OS handle, the copy loop, the wait for the exit code, and the wait for
+// a child that the unit lets run on.
 #include "ortolib/units/uexec.h"
 
 #include <string>
@@ -12,15 +13,45 @@
 #include "ortolib/core/pending_exception.h"
 #include "ortolib/platform/command_line.h"
 #include "ortolib/platform/exit_codes.h"
+#include "ortolib/platform/private/child_watch.h"
 #include "ortolib/platform/private/error.h"
 #include "ortolib/platform/private/handle_io.h"
 #include "ortolib/platform/private/process.h"
+#include "ortolib/platform/private/process_tree.h"
 #include "ortolib/streams/infile.h"
 #include "ortolib/streams/local_pipe.h"
 #include "ortolib/streams/outfile.h"
 #include "ortolib/units/input_feeder.h"
+#include "ortolib/units/thread.h"
 
 namespace pt {
+
+struct uexec::started_child {
+  critsec lock;  // guards live and watch
+  platform::handle process = platform::no_handle;
+  platform::handle tree = platform::no_handle;
+  // True until the child is known to have ended; only then is it waited for (reaped), so
+  // terminate_child never reaches a process that took over its id.
+  bool live = true;
+  // While a run reads the child's output: what terminate_child tells to stop waiting for it.
+  platform::child_watch* watch = nullptr;
+
+  started_child() = default;
+  started_child(const started_child&) = delete;
+  started_child& operator=(const started_child&) = delete;
+  ~started_child() {
+    platform::process_tree_close(tree);
+    platform::process_close(process);
+  }
+
+  // Waits until the child has ended and marks it so, leaving it to be reaped.
+  void wait_end() {
+    platform::process_wait_end(process);
+    const critsec_guard hold(lock);
+    live = false;
+  }
+};
+
 namespace {
 
 template <class T>
@@ -135,9 +166,26 @@ bool is_pipe_end(iobase* stream, std::int32_t kind) {
   return file != nullptr && file->pipe_peer_handle != platform::no_handle;
 }
 
+// One read of the child's output, once the watch lets it: the bytes read, or 0 at the end of
+// the output and when the watch gave up on it (a read it cancelled is no failure).
+std::int32_t read_output(infile& collector, char* buffer, platform::child_watch* watch) {
+  if (watch != nullptr &&
+      platform::child_watch_wait(watch, collector.os_handle) == platform::output_wait::given_up)
+    return 0;
+  try {
+    return collector.read_block(buffer, uexec::copy_chunk_size);
+  } catch (exception* error) {
+    if (watch == nullptr || !platform::child_watch_gave_up(watch))
+      throw;
+    delete error;
+    return 0;
+  }
+}
+
 // Copies one read of the child's output on to destination. False at the end of the output.
-bool collect_chunk(infile& collector, outstm& destination, char* buffer) {
-  const std::int32_t got = collector.read_block(buffer, uexec::copy_chunk_size);
+bool collect_chunk(infile& collector, outstm& destination, char* buffer,
+                   platform::child_watch* watch) {
+  const std::int32_t got = read_output(collector, buffer, watch);
   if (got < 1)
     return false;
   destination.write_block(buffer, got);
@@ -149,14 +197,14 @@ bool collect_chunk(infile& collector, outstm& destination, char* buffer) {
 // the output's destination does not stop the reading: the rest is drained, so that a child
 // blocked on a full pipe can go on and end (and the feeder with it). The first failure of
 // either side is thrown once both have ended.
-void feed_and_collect(run_streams& streams, const bool& background) {
+void feed_and_collect(run_streams& streams, const bool& background, platform::child_watch* watch) {
   input_feeder feeding(*streams.saved_input, std::exchange(streams.feeder, nullptr));
   copy_buffer buffer;
   pending_exception failure;
   while (streams.collector != nullptr && !background) {
     std::int32_t got = 0;
     try {
-      got = streams.collector->read_block(buffer.get(), uexec::copy_chunk_size);
+      got = read_output(*streams.collector, buffer.get(), watch);
     } catch (...) {
       failure.keep_current();  // the pipe itself failed: nothing more can be drained
     }
@@ -183,11 +231,11 @@ void feed_and_collect(run_streams& streams, const bool& background) {
 // Copies between the unit's streams and the child's pipes until the child's side of each has
 // ended, or background mode is set. A failure passes out at once where one side alone is a
 // pipe, as it always has (the wrapper's path: the output alone).
-void copy_data(run_streams& streams, const bool& background) {
+void copy_data(run_streams& streams, const bool& background, platform::child_watch* watch) {
   if (background)
     return;
   if (streams.feeder != nullptr && streams.collector != nullptr) {
-    feed_and_collect(streams, background);
+    feed_and_collect(streams, background, watch);
     return;
   }
   copy_buffer buffer;  // taken at its first use, kept for the rest of the loop
@@ -196,20 +244,64 @@ void copy_data(run_streams& streams, const bool& background) {
       drop(streams.feeder);
   }
   while (streams.collector != nullptr && !background) {
-    if (!collect_chunk(*streams.collector, *streams.saved_output, buffer.get()))
+    if (!collect_chunk(*streams.collector, *streams.saved_output, buffer.get(), watch))
       drop(streams.collector);
   }
 }
+
+// Waits for a child that the unit lets run on (background mode, a failed copy) and reaps it
+// once it has ended, so that no zombie is left; it shares the child with the unit, which may be
+// destroyed first.
+class child_reaper final : public thread {
+ public:
+  explicit child_reaper(std::shared_ptr<uexec::started_child> child)
+      : thread(true), child_(std::move(child)) {}
+
+ protected:
+  void run() override {
+    child_->wait_end();
+    std::uint32_t code = 0;
+    platform::process_wait(child_->process, code);
+  }
+
+ private:
+  std::shared_ptr<uexec::started_child> child_;
+};
+
+// The watch over a run's reads of the child's output (platform/private/child_watch.h), open
+// while the run reads and known to terminate_child through the child, so that a stopped run
+// stops waiting for a pipe that something outside the child's tree may hold for ever.
+class output_watch {
+ public:
+  output_watch(uexec::started_child& child, bool stand_in, bool wanted) : child_(child) {
+    if (!wanted)
+      return;
+    watch_ = platform::child_watch_open(child.process, stand_in);  // null: reads just wait
+    const critsec_guard hold(child.lock);
+    child.watch = watch_;
+  }
+  ~output_watch() {
+    {
+      const critsec_guard hold(child_.lock);
+      child_.watch = nullptr;
+    }
+    platform::child_watch_close(watch_);
+  }
+  output_watch(const output_watch&) = delete;
+  output_watch& operator=(const output_watch&) = delete;
+
+  platform::child_watch* get() const { return watch_; }
+
+ private:
+  uexec::started_child& child_;
+  platform::child_watch* watch_ = nullptr;
+};
 
 }  // namespace
 
 uexec::uexec() = default;
 
-uexec::~uexec() {
-  refuse_destruction_while_running();
-  if (process_handle != platform::no_handle)
-    platform::process_close(process_handle);
-}
+uexec::~uexec() { refuse_destruction_while_running(); }
 
 void uexec::add_argument(const string& argument) {
   // Quoted by characters of the code page the child reads its command line in.
@@ -242,11 +334,46 @@ string uexec::command_line() {
 }
 
 bool uexec::terminate_child() {
-  critsec_guard hold(child_lock);
-  return child_live && platform::process_kill(process_handle);
+  const critsec_guard hold(child_lock);
+  if (!child)
+    return false;
+  const critsec_guard hold_child(child->lock);
+  if (!child->live)
+    return false;
+  const bool ended = platform::process_kill_tree(child->process, child->tree);
+  if (child->watch != nullptr)
+    platform::child_watch_stop(child->watch);
+  return ended;
+}
+
+void uexec::hold_stops_until_exit() { platform::process_stops_hold(); }
+
+bool uexec::stop_requested() { return platform::process_stop_requested(); }
+
+void uexec::let_go_of_ended_child() {
+  bool runs = false;
+  {
+    const critsec_guard hold(child_lock);
+    if (child) {
+      // Its end may not have been marked yet by the thread that waits for it.
+      const critsec_guard hold_child(child->lock);
+      runs = child->live && !platform::process_ended(child->process);
+    }
+    if (!runs)
+      child.reset();
+  }
+  if (runs)
+    throw new exception("Couldn't run '" + shown_path() +
+                        "' - the child of an earlier run still runs (process " +
+                        int_to_decimal(process_id) + ")");
+  process_handle = platform::no_handle;
+  process_id = -1;
 }
 
 void uexec::start_child(platform::handle& child_thread, platform::handle& stand_in_tie) {
+  const bool standing_in = stand_in && !background;
+  if (standing_in && platform::process_stop_requested())
+    throw new exception("Couldn't run '" + shown_path() + "' - stopped before it started");
   const string arguments = argument_text();
   platform::process_request request;
   request.application = path.text();
@@ -257,7 +384,8 @@ void uexec::start_child(platform::handle& child_thread, platform::handle& stand_
   request.std_input = input_stream->os_handle;
   request.std_output = output_stream->os_handle;
   request.std_error = output_stream->os_handle;
-  request.stand_in = stand_in && !background;
+  request.stand_in = standing_in;
+  auto record = std::make_shared<started_child>();  // before the start: nothing may fail after
   platform::process_info started;
   if (arguments_overflow || !platform::process_start(request, started)) {
     const platform::os_error error = arguments_overflow ? platform::command_line_too_long
@@ -266,32 +394,36 @@ void uexec::start_child(platform::handle& child_thread, platform::handle& stand_
   }
   child_thread = started.thread;
   stand_in_tie = started.stand_in;
-  critsec_guard hold(child_lock);
+  record->process = started.process;
+  record->tree = started.tree;
+  {
+    const critsec_guard hold(child_lock);
+    child = std::move(record);
+  }
   process_handle = started.process;
   process_id = static_cast<std::int32_t>(started.process_id);
-  child_live = true;
 }
 
 void uexec::wait_for_child() {
   // Ended first, reaped after: until the child is known to have ended terminate_child may
   // still end it, and once it is reaped its id may belong to another process.
-  platform::process_wait_end(process_handle);
-  platform::handle ended = platform::no_handle;
-  {
-    critsec_guard hold(child_lock);
-    child_live = false;
-    ended = std::exchange(process_handle, platform::no_handle);
-    process_id = -1;
-  }
+  child->wait_end();
   std::uint32_t code = 0;
-  if (platform::process_wait(ended, code) && code != exit_code_still_active)
+  if (platform::process_wait(child->process, code) && code != exit_code_still_active)
     exit_code = static_cast<std::int32_t>(code);
-  platform::process_close(ended);
+  {
+    const critsec_guard hold(child_lock);
+    child.reset();  // the last holder: its handles are closed
+  }
+  process_handle = platform::no_handle;
+  process_id = -1;
 }
+
+void uexec::leave_child_held() { (new child_reaper(child))->launch(); }
 
 void uexec::work() {
   if (process_handle != platform::no_handle)
-    return;  // a child started in background mode is still held
+    let_go_of_ended_child();  // a child of an earlier run that still runs is a failure
   exit_code = -1;
   if (!platform::file_exists(path.text(), path_encoding))
     throw new exception("Couldn't run '" + shown_path() + "' - missing executable");
@@ -308,16 +440,26 @@ void uexec::work() {
   platform::handle stand_in_tie = platform::no_handle;
   start_child(child_thread.value, stand_in_tie);
   const stand_in_holder tie(stand_in_tie);
-  // From here on the child holds the only write end of its output pipe, so the collector
-  // sees the end of data once the child and everything that inherited the end have closed it.
-  if (close_output)
-    output_stream->close_stream();
-  if (close_input)
-    input_stream->close_stream();
-
-  copy_data(streams, background);
-  if (!background)
-    wait_for_child();
+  try {
+    // From here on the child holds the only write end of its output pipe, so the collector
+    // sees the end of data once the child and everything that inherited the end have closed it.
+    if (close_output)
+      output_stream->close_stream();
+    if (close_input)
+      input_stream->close_stream();
+    {
+      const output_watch watch(*child, stand_in && !background,
+                               streams.collector != nullptr && !background);
+      copy_data(streams, background, watch.get());
+    }
+    if (!background)
+      wait_for_child();
+  } catch (...) {
+    leave_child_held();  // not waited for: it stays the unit's, and is reaped when it ends
+    throw;
+  }
+  if (background)
+    leave_child_held();
   // streams puts the saved streams back and closes the pipe ends as it goes; child_thread
   // releases the thread handle.
 }

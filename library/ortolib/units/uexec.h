@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "ortolib/core/critsec.h"
 #include "ortolib/core/string.h"
@@ -55,19 +56,34 @@ namespace pt {
 // the output is still read to its end (what fails to go on to the stream is dropped), so that
 // the child is never left blocked, and the first failure passes out then. After a failure of
 // the copy the child is not waited for and stays held, as in background mode. In every failure
-// the unit's streams are put back and the pipe ends closed.
+// the unit's streams are put back and the pipe ends closed. "Couldn't run '<path>' - the child
+// of an earlier run still runs (process <id>)" when the unit still holds a child that runs
+// (below), and "Couldn't run '<path>' - stopped before it started" for a stand-in whose process
+// was asked to stop before the child existed (hold_stops_until_exit).
 //
 // Background mode starts the child and returns without copying or waiting; the unit then
-// holds the child (process_handle, process_id) and every later work returns at once until the
-// unit is destroyed, which releases the handle without ending the child. It is meant to be set
-// before a run: set during one, it ends the copy after the current read, and waits for a feed
-// in progress to end.
+// holds the child (process_handle, process_id). It is meant to be set before a run: set during
+// one, it ends the copy after the current read, and waits for a feed in progress to end.
+// A held child (background mode, or a failed copy) is still the unit's while it runs: work
+// fails then, as above, and terminate_child ends it. Once it has ended it is let go: the next
+// run starts a new child. Whatever happens to the unit, a held child is waited for when it ends
+// (on POSIX no child of the unit is left a zombie), and destroying the unit leaves it running.
+//
+// The child's tree: what the child starts runs in its tree unless it leaves on purpose. On
+// POSIX the tree is a process group the child leads, except when the process runs in the
+// foreground of its terminal: the child then stays in the process's group, as any command a
+// shell runs, so that the terminal's Ctrl+C, Ctrl+Z and hangup reach it, and its tree is the
+// child alone. A process that calls setsid or setpgid (a daemon) leaves it. On Windows the tree
+// is a job the child runs in, which what it starts joins unless it breaks away from it.
 //
 // terminate_child is the way out of a run that takes too long, or of a held child: it ends the
-// child at once from any thread, and a run in progress then ends as for a child killed from
-// outside (its output so far collected), with exit_code 0xC0000001 (-1073741823) on both
-// platforms: on POSIX the child dies of SIGKILL, which reads as that exception code; on
-// Windows TerminateProcess gives it that code.
+// child and its tree at once from any thread, and a run in progress then ends as for a child
+// killed from outside, with exit_code 0xC0000001 (-1073741823) on both platforms: on POSIX the
+// child dies of SIGKILL, which reads as that exception code; on Windows TerminateProcess gives
+// it that code. The output so far is collected; once the child has ended the run reads on for
+// a grace of a second at most (platform::stop_grace_milliseconds), so that something outside
+// the tree that still holds the output pipe cannot keep the run open. A stand-in's run that its
+// process was asked to stop (below) ends the same way.
 //
 // A child whose input goes through a pipe gets the read end alone, so it sees the end of its
 // input once the copy loop has fed it all; the wrapper never pipes the input side.
@@ -100,18 +116,20 @@ class uexec : public unit {
   // starting anything.
   bool arguments_overflow = false;
   // The child stands in for this process while work waits for it: stopping the process stops
-  // the child, and work goes on collecting until the child has ended and records its end as
-  // usual. POSIX: SIGTERM and SIGHUP that reach the process are passed on to the child (unless
-  // they were ignored when the run began: they stay ignored), SIGINT and SIGQUIT do not end the
-  // process (the child gets them from the terminal and decides); the process's own handlers
-  // are back after the run, and one run at a time has the signals. Linux: a process killed
-  // outright (SIGKILL) takes the child with it, as does the end of the thread that ran work
-  // (for a child left held by a failed copy loop); what the child started itself runs on.
-  // Windows: the child and what it starts run in a job that ends them if the process is
-  // terminated; after the child's end the job lets go of what it left running. Inside a
-  // caller's job that allows no other the child runs outside any job. Ctrl+C and Ctrl+Break at
-  // the console do not end the process during the run. What the child inherits is the same
-  // either way. No effect in background mode, where the child is to outlive the run.
+  // the child, and work goes on collecting until the child has ended (and the grace after a
+  // stop, above) and records its end as usual. POSIX: SIGTERM and SIGHUP that reach the process
+  // are passed on to the child's tree, each followed by SIGCONT so that a stopped child acts on
+  // it (unless they were ignored when the run began: they stay ignored), SIGINT and SIGQUIT do
+  // not end the process (the child gets them from the terminal and decides); the process's own
+  // handlers are back after the run (unless hold_stops_until_exit holds them), and one run at a
+  // time has the signals. Linux: a process killed outright (SIGKILL) takes the child with it,
+  // as does the end of the thread that ran work (for a child left held by a failed copy loop);
+  // what the child started itself runs on. Windows: the child and what it starts run in a job
+  // that ends them if the process is terminated; after the child's end the job lets go of what
+  // it left running. Inside a caller's job that allows no other the child runs outside any job.
+  // Ctrl+C and Ctrl+Break at the console do not end the process during the run. What the child
+  // inherits is the same either way. No effect in background mode, where the child is to
+  // outlive the run.
   bool stand_in = false;
 
   uexec();
@@ -120,10 +138,25 @@ class uexec : public unit {
   ~uexec() override;
 
   // Ends the child that a run in progress started, or the child held after background mode
-  // or a failed copy: at once, from any thread (TerminateProcess / SIGKILL). True when a child
-  // was ended; false when there was none (not yet started, already waited for) or the OS
-  // refused. What the child started itself runs on.
+  // or a failed copy, and its tree (above): at once, from any thread (POSIX SIGKILL to the
+  // process group, Windows TerminateJobObject and TerminateProcess). True when a child was
+  // ended; false when there was none (not yet started, already ended) or the OS refused. What
+  // left the tree on purpose runs on.
   bool terminate_child();
+
+  // From now until the process ends, a stop never ends it: POSIX SIGTERM, SIGHUP, SIGINT and
+  // SIGQUIT, Windows Ctrl+C and Ctrl+Break at the console (a signal ignored now stays ignored).
+  // While a stand-in's run waits for its child they go to the child as stand_in says; one that
+  // arrives before the child exists is passed on as soon as it does, or when it arrived before
+  // the run began, the child is not started ("stopped before it started"); one that arrives
+  // after the child has ended is kept (stop_requested), and the process goes on. For a program
+  // that must finish what it began once its child has run, whatever the caller sends: call it
+  // before the first step that cannot be undone. A child inherits none of it.
+  static void hold_stops_until_exit();
+
+  // True once a stop reached the process while its stops were held (an interrupt counts only
+  // when no child ran to take it).
+  static bool stop_requested();
 
   // Adds an argument to args, quoted (quote_argument), so that the child receives it as one
   // argument byte for byte, whatever blanks, quotes or backslashes it holds; it is cut at its
@@ -143,23 +176,29 @@ class uexec : public unit {
   // (docs/PERFORMANCE.md).
   static constexpr std::int32_t copy_chunk_size = 256 * 1024;
 
+  // The child the unit started: shared by the run and terminate_child, and by the thread that
+  // waits for a held child, which may outlive the unit. Defined in uexec.cpp.
+  struct started_child;
+
  protected:
   void work() override;
 
  private:
-  // Guards process_handle and child_live between work and terminate_child.
+  // Guards child, which work changes while terminate_child reads it.
   critsec child_lock;
-  // True from the start of a child until work knows it has ended; only then is it waited for
-  // (reaped), so terminate_child never reaches a process that took over its id.
-  bool child_live = false;
+  std::shared_ptr<started_child> child;
 
   // What follows the program name on the command line: a space and each item of args.
   string argument_text();
+  // Lets go of a held child that has ended; throws when it still runs.
+  void let_go_of_ended_child();
   // Starts the child on the unit's streams, as they are now, and records it as held; the
   // caller releases the thread handle and the stand-in tie it gives.
   void start_child(platform::handle& child_thread, platform::handle& stand_in_tie);
   // Waits for the held child to end, records its exit code and lets it go.
   void wait_for_child();
+  // Leaves the held child to a thread that waits for its end; the unit still holds it.
+  void leave_child_held();
   // path as messages name it, in the ANSI code page.
   string shown_path();
 };

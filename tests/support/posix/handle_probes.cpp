@@ -3,6 +3,8 @@
 #include <poll.h>
 #include <signal.h>
 
+#include <cerrno>
+
 #include "support/handle_probes.h"
 
 namespace pt::test {
@@ -18,5 +20,9 @@ bool pipe_has_writer(platform::handle read_end) {
 }
 
 void process_kill(platform::handle process) { ::kill(static_cast<pid_t>(process), SIGKILL); }
+
+bool process_gone(std::uint32_t process_id) {
+  return ::kill(static_cast<pid_t>(process_id), 0) != 0 && errno == ESRCH;
+}
 
 }  // namespace pt::test

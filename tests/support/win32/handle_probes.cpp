@@ -25,4 +25,13 @@ bool pipe_has_writer(platform::handle read_end) {
 
 void process_kill(platform::handle process) { TerminateProcess(os(process), 1); }
 
+bool process_gone(std::uint32_t process_id) {
+  const HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, process_id);
+  if (process == nullptr)
+    return true;
+  const bool ended = WaitForSingleObject(process, 0) == WAIT_OBJECT_0;
+  CloseHandle(process);
+  return ended;
+}
+
 }  // namespace pt::test

@@ -1,9 +1,11 @@
 // POSIX backend: starting a child the way CreateProcessA starts one (the arguments split by the
 // C-runtime rules, no path search, chosen standard handles) with vfork and execve, so that the
-// child runs under the signal settings the process was started with; a child that stands in for
-// the process tied to it (stand_in.cpp); and reading its end as a Windows exit code.
+// child runs under the signal settings the process was started with, in a process group of its
+// own that holds its tree; a child that stands in for the process tied to it (stand_in.cpp); and
+// reading its end as a Windows exit code.
 #include <fcntl.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -41,7 +43,8 @@ struct child_plan {
   bool inherit_handles = true;
   int report = -1;  // close-on-exec pipe: an exec that fails writes its errno here
   const posix::startup_signals* signals = nullptr;
-  pid_t parent = 0;  // a stand-in's: the process it is tied to; 0 for any other child
+  pid_t parent = 0;        // a stand-in's: the process it is tied to; 0 for any other child
+  bool own_group = false;  // the child leads a process group of its own
 };
 
 [[noreturn]] void report_failure(int report) {
@@ -123,6 +126,8 @@ void restore_signals(const child_plan& plan) {
   if (!plan.inherit_handles)
     keep_only_standard_descriptors(plan);
   restore_signals(plan);
+  if (plan.own_group)
+    ::setpgid(0, 0);  // before the exec, so that nothing the child starts is outside the group
   if (plan.parent != 0 && !posix::tie_to_parent(plan.parent))
     report_failure(plan.report);  // nobody is left to read it when the parent has gone
   ::execve(plan.path, plan.argv, plan.envp);
@@ -230,6 +235,20 @@ bool open_report_pipe(int (&report)[2]) {
   return false;
 }
 
+// Whether the process's group is the foreground of its controlling terminal: a person runs it
+// at the terminal, whose Ctrl+C, Ctrl+Z and hangup reach the whole foreground group, and whose
+// job control knows that group alone. A stand-in then stays in it, as a command a shell runs
+// does; anywhere else (no terminal, a background job, a service) it gets a group of its own, so
+// that the stops passed on to it reach everything it started.
+bool in_terminal_foreground() {
+  const int terminal = ::open("/dev/tty", O_RDONLY | O_NOCTTY | O_CLOEXEC);
+  if (terminal < 0)
+    return false;
+  const bool foreground = ::tcgetpgrp(terminal) == ::getpgrp();
+  ::close(terminal);
+  return foreground;
+}
+
 child_plan plan_for(const process_request& request, const argument_vector& arguments, int report) {
   child_plan plan;
   plan.path = request.application;  // used as given: execve searches no PATH
@@ -243,6 +262,7 @@ child_plan plan_for(const process_request& request, const argument_vector& argum
   plan.signals = &posix::signals_at_startup();
   if (request.stand_in)
     plan.parent = ::getpid();
+  plan.own_group = request.stand_in && !in_terminal_foreground();
   return plan;
 }
 
@@ -288,7 +308,7 @@ bool process_start(const process_request& request, process_info& started) {
   if (pid < 0)
     error_capture();
   else if (forwarding)
-    posix::forwarding_child(pid);
+    posix::forwarding_child(pid, plan.own_group ? -pid : pid);
   ::close(report[1]);
   const bool exec_done = pid >= 0 && child_has_exec(pid, report[0], forwarding);
   ::close(report[0]);
@@ -301,6 +321,7 @@ bool process_start(const process_request& request, process_info& started) {
   started.thread = no_handle;
   started.process_id = static_cast<std::uint32_t>(pid);
   started.stand_in = forwarding ? pid : no_handle;
+  started.tree = plan.own_group ? pid : no_handle;
   return true;
 }
 
@@ -342,6 +363,17 @@ bool process_wait_end(handle process) {
   return true;
 }
 
+bool process_ended(handle process) {
+  if (process <= 0 || process > INT_MAX)
+    return false;
+  siginfo_t info{};
+  int result = 0;
+  do {
+    result = ::waitid(P_PID, static_cast<id_t>(process), &info, WEXITED | WNOHANG | WNOWAIT);
+  } while (result != 0 && errno == EINTR);
+  return result != 0 || info.si_pid != 0;  // ECHILD: reaped already
+}
+
 bool process_kill(handle process) {
   if (process <= 0 || process > INT_MAX) {  // 0 and -1 would signal a whole group
     error_record(ESRCH);
@@ -353,6 +385,10 @@ bool process_kill(handle process) {
   }
   return true;
 }
+
+void process_stops_hold() { posix::stops_hold(); }
+
+bool process_stop_requested() { return posix::stop_requested(); }
 
 void process_close(handle) {
   // A pid is no resource to release; waiting again would risk a reused pid.

@@ -1,17 +1,20 @@
-// POSIX backend: a child that stands in for the process. While it runs, SIGTERM and SIGHUP
-// that reach the process go on to the child, so that the process lives on to collect what the
-// child wrote until it ends; SIGINT and SIGQUIT are caught and dropped, because the child gets
-// them from the terminal with the whole foreground group and decides. The handlers are
-// replaced, never set to ignore: a child gets every handled signal back at its default, and
-// every ignored one still ignored, so what it inherits is what the process was given.
+// POSIX backend: a child that stands in for the process. While the process holds its stops,
+// SIGTERM and SIGHUP go on to the stand-in's tree, each followed by SIGCONT (a stopped child acts
+// on a stop only once it runs again), and one that arrives while there is no child to take it
+// is kept for the child to come; SIGINT and SIGQUIT are caught and dropped while a child runs,
+// because it gets them from the terminal and decides. The handlers are replaced, never set to
+// ignore: a child gets every handled signal back at its default, and every ignored one still
+// ignored, so what it inherits is what the process was given.
 #include "ortolib/platform/posix/stand_in.h"
 
+#include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
-#include <climits>
+#include <cstdint>
+#include <mutex>
 
 #ifdef __linux__
 #include <sys/prctl.h>
@@ -20,51 +23,94 @@
 namespace pt::platform::posix {
 namespace {
 
-// The one slot through which signals are passed on, read by the handler. A positive value is
-// the child's id; the others say why there is none.
-constexpr pid_t slot_free = INT_MIN;       // no stand-in has the signals
-constexpr pid_t slot_ended = INT_MIN + 1;  // the stand-in's child has ended, or its run ends
-constexpr pid_t slot_waiting = 0;          // the child does not exist yet
-// Any other negative value: the child does not exist yet, and that signal (negated) waits.
-std::atomic<pid_t> slot{slot_free};
-static_assert(std::atomic<pid_t>::is_always_lock_free, "touched by a signal handler");
+// What the handlers read and change: atomics only, never a lock.
+// Where a stop goes: -pgid for the stand-in's process group, its pid when it has none of its
+// own, 0 while there is no child to take it.
+std::atomic<pid_t> target{0};
+// The stops that came while target was 0, as bits (1 << signal number), for the next child.
+std::atomic<std::uint32_t> waiting{0};
+// A stop, or an interrupt while no child ran, reached the process during its holds.
+std::atomic<bool> stopped{false};
+// The pipe poked when a stop is passed on; made once and never closed, so that a handler never
+// writes to a number that has meanwhile been given to another file.
+std::atomic<int> wake_read{-1};
+std::atomic<int> wake_write{-1};
+static_assert(std::atomic<pid_t>::is_always_lock_free && std::atomic<int>::is_always_lock_free &&
+                  std::atomic<std::uint32_t>::is_always_lock_free &&
+                  std::atomic<bool>::is_always_lock_free,
+              "touched by a signal handler");
+
+constexpr std::uint32_t bit(int signal_number) { return std::uint32_t{1} << signal_number; }
+
+// A full pipe already wakes its reader: a failed write loses nothing.
+void poke() {
+  const int fd = wake_write.load();
+  if (fd >= 0)
+    (void)!::write(fd, "", 1);
+}
+
+void send(pid_t to, std::uint32_t stops) {
+  if (stops == 0)
+    return;
+  for (int signal_number : {SIGTERM, SIGHUP})
+    if ((stops & bit(signal_number)) != 0)
+      ::kill(to, signal_number);
+  ::kill(to, SIGCONT);
+}
 
 void pass_on(int signal_number) {
   const int saved_errno = errno;
-  pid_t current = slot.load();
-  for (;;) {
-    if (current > 0) {
-      ::kill(current, signal_number);
-      break;
-    }
-    // A first signal before the child exists waits for it; a second one adds nothing.
-    if (current != slot_waiting ||
-        slot.compare_exchange_weak(current, static_cast<pid_t>(-signal_number)))
-      break;
+  stopped.store(true);
+  pid_t to = target.load();
+  if (to != 0) {
+    send(to, bit(signal_number));
+  } else {
+    waiting.fetch_or(bit(signal_number));
+    // A child that came meanwhile may have taken the waiting stops before this one joined them.
+    to = target.load();
+    if (to != 0)
+      send(to, waiting.exchange(0));
   }
+  poke();
   errno = saved_errno;
 }
 
-void drop(int /*signal_number*/) {}
+// Without a child, the run the interrupt was meant for has not begun (or has ended): a start
+// still to come is not made.
+void leave_to_child(int /*signal_number*/) {
+  if (target.load() == 0)
+    stopped.store(true);
+}
 
 struct caught_signal {
   int number;
   void (*handler)(int);
 };
 constexpr caught_signal caught[] = {
-    {SIGTERM, pass_on}, {SIGHUP, pass_on}, {SIGINT, drop}, {SIGQUIT, drop}};
+    {SIGTERM, pass_on}, {SIGHUP, pass_on}, {SIGINT, leave_to_child}, {SIGQUIT, leave_to_child}};
 constexpr int caught_count = sizeof caught / sizeof caught[0];
 
-// The dispositions the stand-in replaced, touched only by the thread that holds the slot.
+// Changed by the holders alone, under hold_lock; read by stop_requested.
+std::mutex hold_lock;
+std::atomic<int> holds{0};
+bool claimed = false;  // a stand-in has the signals
 struct sigaction replaced[caught_count];
 bool was_replaced[caught_count];
 
-}  // namespace
+void make_wake_pipe() {
+  if (wake_read.load() >= 0)
+    return;
+  int ends[2];
+  if (::pipe2(ends, O_CLOEXEC | O_NONBLOCK) != 0)
+    return;  // runs then look again at intervals instead (child_watch)
+  wake_write.store(ends[1]);
+  wake_read.store(ends[0]);
+}
 
-bool forwarding_begin() {
-  pid_t expected = slot_free;
-  if (!slot.compare_exchange_strong(expected, slot_waiting))
-    return false;
+void install() {
+  stopped.store(false);
+  waiting.store(0);
+  make_wake_pipe();
   for (int i = 0; i < caught_count; ++i) {
     was_replaced[i] = false;
     if (::sigaction(caught[i].number, nullptr, &replaced[i]) != 0 ||
@@ -72,33 +118,78 @@ bool forwarding_begin() {
       continue;  // ignored by whoever started the process: it stays so for the child too
     struct sigaction action {};
     action.sa_handler = caught[i].handler;
-    action.sa_flags = SA_RESTART;  // the copy loop's reads and the wait go on
+    action.sa_flags = SA_RESTART;  // the reads of the output and the wait go on
     sigemptyset(&action.sa_mask);
     was_replaced[i] = ::sigaction(caught[i].number, &action, nullptr) == 0;
   }
-  return true;
 }
 
-void forwarding_child(pid_t child) {
-  const pid_t before = slot.exchange(child);
-  if (before < 0 && before != slot_free && before != slot_ended)
-    ::kill(child, -before);
-}
-
-bool forwarding_to(pid_t child) { return child > 0 && slot.load() == child; }
-
-void forwarding_forget(pid_t child) {
-  pid_t expected = child;
-  slot.compare_exchange_strong(expected, slot_ended);
-}
-
-void forwarding_end() {
-  slot.store(slot_ended);  // a signal from here on is dropped, never sent to a stale id
+void uninstall() {
   for (int i = 0; i < caught_count; ++i)
     if (was_replaced[i])
       ::sigaction(caught[i].number, &replaced[i], nullptr);
-  slot.store(slot_free);
 }
+
+void hold_locked() {
+  if (holds.load() == 0)
+    install();
+  holds.store(holds.load() + 1);
+}
+
+void release_locked() {
+  holds.store(holds.load() - 1);
+  if (holds.load() == 0)
+    uninstall();
+}
+
+}  // namespace
+
+void stops_hold() {
+  const std::lock_guard<std::mutex> guard(hold_lock);
+  hold_locked();
+}
+
+void stops_release() {
+  const std::lock_guard<std::mutex> guard(hold_lock);
+  release_locked();
+}
+
+bool stop_requested() { return holds.load() > 0 && stopped.load(); }
+
+bool forwarding_begin() {
+  const std::lock_guard<std::mutex> guard(hold_lock);
+  if (claimed)
+    return false;
+  claimed = true;
+  target.store(0);
+  hold_locked();
+  return true;
+}
+
+void forwarding_child(pid_t /*child*/, pid_t to) {
+  target.store(to);
+  send(to, waiting.exchange(0));
+}
+
+bool forwarding_to(pid_t child) {
+  const pid_t to = target.load();
+  return child > 0 && (to == child || to == -child);
+}
+
+void forwarding_forget(pid_t child) {
+  pid_t expected = target.load();
+  if (child > 0 && (expected == child || expected == -child))
+    target.compare_exchange_strong(expected, 0);
+}
+
+void forwarding_end() {
+  const std::lock_guard<std::mutex> guard(hold_lock);
+  target.store(0);  // a signal from here on is kept, never sent to a stale id
+  claimed = false;
+  release_locked();
+}
+
+int stop_wake_descriptor() { return wake_read.load(); }
 
 bool tie_to_parent(pid_t parent) {
 #ifdef __linux__

@@ -35,12 +35,14 @@ struct process_request {
   // The child stands in for the calling process until process_stand_in_end: stopping the
   // process stops the child, and the process lives on to collect what the child wrote. What
   // the child inherits does not change.
-  // POSIX: SIGTERM and SIGHUP that reach the process are passed on to the child, and SIGINT
-  // and SIGQUIT are caught and dropped (the child gets them from the terminal with its process
-  // group and decides). A signal ignored when the start is made stays ignored and is not
-  // passed on; one that arrives before the child exists is passed on as soon as it does. The
-  // dispositions replaced are put back by process_stand_in_end. One stand-in at a time has
-  // signals passed on; another started meanwhile is tied to the process as below, no more.
+  // POSIX: SIGTERM and SIGHUP that reach the process are passed on to the child's tree (its
+  // process group, process_info::tree, or the child alone when it has none), each followed by
+  // SIGCONT, so that a stopped child acts on it; SIGINT and SIGQUIT are caught and dropped (the
+  // child gets them from the terminal with its process group and decides). A signal ignored
+  // when the start is made stays ignored and is not passed on; one that arrives before the
+  // child exists is passed on as soon as it does. The dispositions replaced are put back by
+  // process_stand_in_end (unless process_stops_hold holds them for good). One stand-in at a
+  // time has signals passed on; another started meanwhile is tied to the process as below.
   // Linux: the child gets the parent-death signal SIGKILL, so it does not outlive the thread
   // that started it (nor the process), also when that ended before the child could ask for it;
   // what the child starts itself does not inherit it.
@@ -61,6 +63,14 @@ struct process_info {
   // process_stand_in_end; no_handle for any other child, and for a stand-in with nothing to
   // end (POSIX: another stand-in has the signals; Windows: no job could be made).
   handle stand_in = no_handle;
+  // What holds the child's tree (process_tree.h). POSIX: the process group that a stand-in
+  // leads, which everything it starts joins unless it leaves on purpose (setsid, setpgid);
+  // no_handle for any other child, which stays in the process's group as a command a shell
+  // runs does, and for a stand-in of a process in the foreground of its terminal, so that the
+  // terminal's Ctrl+C, Ctrl+Z and hangup reach it as before. Windows: the job the child runs
+  // in, which what it starts joins unless it breaks away; no_handle when none could be made
+  // (inside a caller's job that allows no nesting).
+  handle tree = no_handle;
 };
 
 // Starts a child process. Windows: the command line is quote_program_name(application)
@@ -108,10 +118,25 @@ bool process_wait(handle process, std::uint32_t& exit_code);
 // process_kill in between is harmless. False on failure.
 bool process_wait_end(handle process);
 
+// Whether the process has ended, without waiting; one that was reaped has. False also when the
+// handle is no process.
+bool process_ended(handle process);
+
 // Ends the process at once (POSIX: SIGKILL; Windows: TerminateProcess). Its exit code then
 // reads as killed_exit_code on both platforms. Call it only for a process that process_wait
 // has not yet reaped. False when the OS refuses (on Windows, also when it has ended).
 bool process_kill(handle process);
+
+// From now until the process ends, its stops are held: POSIX SIGTERM, SIGHUP, SIGINT and
+// SIGQUIT, Windows the console's Ctrl+C and Ctrl+Break no longer end it (a signal ignored now
+// stays ignored). While a stand-in runs they go to it as process_request::stand_in says; one
+// that arrives while none runs is kept (process_stop_requested), and a stop that waits when a
+// stand-in starts reaches it as soon as it exists.
+void process_stops_hold();
+
+// True once a stop reached the process while its stops were held, or during a stand-in's run
+// (an interrupt counts only when no child ran to take it).
+bool process_stop_requested();
 
 // What process_wait gives for a process that process_kill ended: the exception code that
 // POSIX reports for SIGKILL, and the code that Windows' TerminateProcess is given.

@@ -1,25 +1,27 @@
-// Windows backend, private: the job that ties a stand-in child (process_request::stand_in) to
-// the process. Only the files of this backend include it.
+// Windows backend, private: the job a child runs in, which holds its tree
+// (process_info::tree) and, for a stand-in (process_request::stand_in), ties that tree to the
+// process. Only the files of this backend include it.
 #pragma once
 
 #include <windows.h>
 
+#include "ortolib/platform/private/process.h"
 #include "ortolib/platform/types.h"
 
 namespace pt::platform::win32 {
 
-// A job made for one start: it ends the child, and what the child starts, when its last handle
-// closes, which is when the process ends before the run does. Made before CreateProcess, which
-// then starts the child suspended, so that nothing runs outside the job.
-class stand_in_job {
+// A job made for one start, before CreateProcess, which then starts the child suspended, so
+// that nothing runs outside the job. What the child starts joins it, unless it breaks away.
+// A stand-in's job also ends the child and its tree when its last handle closes, which is when
+// the process ends before the run does.
+class child_job {
  public:
-  // Makes the job when wanted; without one (not wanted, or it cannot be made) the child starts
-  // as any other.
-  explicit stand_in_job(bool wanted);
-  // Closes a job that was not handed over, ending whatever is in it.
-  ~stand_in_job();
-  stand_in_job(const stand_in_job&) = delete;
-  stand_in_job& operator=(const stand_in_job&) = delete;
+  // Without a job (it cannot be made) the child starts as any other.
+  explicit child_job(bool stand_in);
+  // Closes a job that was not handed over, ending whatever is in a stand-in's.
+  ~child_job();
+  child_job(const child_job&) = delete;
+  child_job& operator=(const child_job&) = delete;
 
   // What CreateProcess adds to its flags: CREATE_SUSPENDED when there is a job.
   DWORD creation_flags() const;
@@ -29,12 +31,14 @@ class stand_in_job {
   // when the child cannot be resumed.
   bool adopt(const PROCESS_INFORMATION& child);
 
-  // Hands over what ties the child to the process (process_info::stand_in), for
-  // process_stand_in_end; no_handle without a job.
-  handle release();
+  // Hands the job over: started.tree when the child is in it, and for a stand-in
+  // started.stand_in, for process_stand_in_end.
+  void hand_over(process_info& started);
 
  private:
   HANDLE job_ = nullptr;
+  bool stand_in_ = false;
+  bool adopted_ = false;  // the child is in the job
 };
 
 }  // namespace pt::platform::win32

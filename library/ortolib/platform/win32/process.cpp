@@ -1,7 +1,7 @@
 // Windows backend: starting a child with CreateProcessW, hidden, with the given standard
 // handles and the error mode of an unattended run, passing it no handle the library opened for
-// itself, a batch file with its arguments quoted for cmd.exe, a stand-in in a job (job.cpp); and
-// reading its exit code.
+// itself, a batch file with its arguments quoted for cmd.exe, in a job that holds its tree
+// (job.cpp); and reading its exit code.
 #include <windows.h>
 
 #include <optional>
@@ -347,7 +347,7 @@ bool process_start(const process_request& request, process_info& started) {
   if (!setup.ready())
     return false;
   standard_handles_kept_out kept_out;
-  win32::stand_in_job job(request.stand_in);
+  win32::child_job job(request.stand_in);
   PROCESS_INFORMATION info;
   if (!create_process(application, command_line, setup, job.creation_flags(), info))
     return false;
@@ -357,7 +357,7 @@ bool process_start(const process_request& request, process_info& started) {
     CloseHandle(info.hProcess);
     return false;
   }
-  started.stand_in = job.release();
+  job.hand_over(started);
   started.process = reinterpret_cast<handle>(info.hProcess);
   started.thread = reinterpret_cast<handle>(info.hThread);
   started.process_id = info.dwProcessId;
@@ -389,6 +389,10 @@ bool process_wait_end(handle process) {
     return false;
   }
   return true;
+}
+
+bool process_ended(handle process) {
+  return process != no_handle && WaitForSingleObject(os(process), 0) == WAIT_OBJECT_0;
 }
 
 bool process_kill(handle process) {
