@@ -1,7 +1,7 @@
-// POSIX backend: a run's watch is a wake pipe of its own, poked by child_watch_stop, and for a
-// stand-in the process's stop pipe, poked when a stop is passed on (stand_in.cpp). The reading
-// thread polls them beside the output pipe; once a stop was seen it looks at intervals whether
-// the child has ended, and from then on reads for the grace only.
+// POSIX backend: a run's watch is a wake pipe, poked by child_watch_stop and, for a stand-in,
+// when a stop is passed on (stand_in.cpp). The reading thread polls it beside the output pipe;
+// once a stop was seen it looks at intervals whether the child has ended, and from then on
+// reads for the grace only.
 #include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
@@ -23,8 +23,7 @@ struct child_watch {
   pid_t pid = 0;
   int wake_read = -1;
   int wake_write = -1;
-  int stop_wake = -1;     // the process's stop pipe, for a stand-in that has the signals
-  bool stand_in = false;  // stops passed on to the child count
+  bool stand_in = false;  // stops passed on to the child count, and poke the wake pipe
   std::atomic<bool> stop_asked{false};
   // The reading thread's alone.
   bool stopping = false;
@@ -34,10 +33,8 @@ struct child_watch {
 
 namespace {
 
-// How often a stopped run looks whether the child has ended, and how often a stand-in without
-// a stop pipe (none could be made) looks for a stop.
+// How often a stopped run looks whether the child has ended.
 constexpr int stopping_interval_ms = 50;
-constexpr int stop_look_interval_ms = 200;
 
 void drain(int fd) {
   char bytes[64];
@@ -65,9 +62,7 @@ int poll_timeout(const child_watch& watch) {
             .count();
     return left < 0 ? 0 : static_cast<int>(left + 1);
   }
-  if (watch.stopping)
-    return stopping_interval_ms;
-  return watch.stand_in && watch.stop_wake < 0 ? stop_look_interval_ms : -1;
+  return watch.stopping ? stopping_interval_ms : -1;
 }
 
 }  // namespace
@@ -84,7 +79,7 @@ child_watch* child_watch_open(handle process, bool stand_in) {
   watch->wake_write = ends[1];
   watch->stand_in = stand_in && posix::forwarding_to(watch->pid);
   if (watch->stand_in)
-    watch->stop_wake = posix::stop_wake_descriptor();
+    posix::forwarding_wake(watch->wake_write);
   return watch;
 }
 
@@ -97,18 +92,14 @@ output_wait child_watch_wait(child_watch* watch, handle pipe) {
   for (;;) {
     if (grace_over(*watch))
       return output_wait::given_up;
-    pollfd watched[3] = {{static_cast<int>(pipe), POLLIN, 0},
-                         {watch->wake_read, POLLIN, 0},
-                         {watch->stop_wake, POLLIN, 0}};
-    const nfds_t count = watch->stop_wake >= 0 ? 3 : 2;
-    if (::poll(watched, count, poll_timeout(*watch)) < 0) {
+    pollfd watched[2] = {{static_cast<int>(pipe), POLLIN, 0}, {watch->wake_read, POLLIN, 0}};
+    if (::poll(watched, 2, poll_timeout(*watch)) < 0) {
       if (errno == EINTR)
         continue;
       return output_wait::ready;  // the read reports what is wrong
     }
-    for (nfds_t i = 1; i < count; ++i)
-      if (watched[i].revents != 0)
-        drain(watched[i].fd);
+    if (watched[1].revents != 0)
+      drain(watch->wake_read);
     if (watched[0].revents != 0 && !grace_over(*watch))
       return output_wait::ready;
   }
@@ -119,6 +110,8 @@ bool child_watch_gave_up(child_watch* /*watch*/) { return false; }
 void child_watch_close(child_watch* watch) {
   if (watch == nullptr)
     return;
+  if (watch->stand_in)
+    posix::forwarding_wake(-1);
   ::close(watch->wake_read);
   ::close(watch->wake_write);
   delete watch;

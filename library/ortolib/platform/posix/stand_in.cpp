@@ -7,7 +7,6 @@
 // ignored, so what it inherits is what the process was given.
 #include "ortolib/platform/posix/stand_in.h"
 
-#include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -31,10 +30,11 @@ std::atomic<pid_t> target{0};
 std::atomic<std::uint32_t> waiting{0};
 // A stop, or an interrupt while no child ran, reached the process during its holds.
 std::atomic<bool> stopped{false};
-// The pipe poked when a stop is passed on; made once and never closed, so that a handler never
-// writes to a number that has meanwhile been given to another file.
-std::atomic<int> wake_read{-1};
-std::atomic<int> wake_write{-1};
+// The write end of the pipe that the stand-in's run watches (-1 for none), poked when a stop is
+// passed on, and the handlers that are writing to it now: the run waits for them to be done
+// before it closes the pipe, so that no handler writes to a number given to another file.
+std::atomic<int> wake{-1};
+std::atomic<int> poking{0};
 static_assert(std::atomic<pid_t>::is_always_lock_free && std::atomic<int>::is_always_lock_free &&
                   std::atomic<std::uint32_t>::is_always_lock_free &&
                   std::atomic<bool>::is_always_lock_free,
@@ -44,9 +44,11 @@ constexpr std::uint32_t bit(int signal_number) { return std::uint32_t{1} << sign
 
 // A full pipe already wakes its reader: a failed write loses nothing.
 void poke() {
-  const int fd = wake_write.load();
+  poking.fetch_add(1);
+  const int fd = wake.load();
   if (fd >= 0)
     (void)!::write(fd, "", 1);
+  poking.fetch_sub(1);
 }
 
 void send(pid_t to, std::uint32_t stops) {
@@ -97,20 +99,9 @@ bool claimed = false;  // a stand-in has the signals
 struct sigaction replaced[caught_count];
 bool was_replaced[caught_count];
 
-void make_wake_pipe() {
-  if (wake_read.load() >= 0)
-    return;
-  int ends[2];
-  if (::pipe2(ends, O_CLOEXEC | O_NONBLOCK) != 0)
-    return;  // runs then look again at intervals instead (child_watch)
-  wake_write.store(ends[1]);
-  wake_read.store(ends[0]);
-}
-
 void install() {
   stopped.store(false);
   waiting.store(0);
-  make_wake_pipe();
   for (int i = 0; i < caught_count; ++i) {
     was_replaced[i] = false;
     if (::sigaction(caught[i].number, nullptr, &replaced[i]) != 0 ||
@@ -189,7 +180,14 @@ void forwarding_end() {
   release_locked();
 }
 
-int stop_wake_descriptor() { return wake_read.load(); }
+void forwarding_wake(int descriptor) {
+  wake.store(descriptor);
+  if (descriptor >= 0)
+    return;
+  while (poking.load() != 0) {
+    // a handler is writing; it cannot wait for anything, so this ends at once
+  }
+}
 
 bool tie_to_parent(pid_t parent) {
 #ifdef __linux__

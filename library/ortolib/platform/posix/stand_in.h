@@ -36,9 +36,10 @@ void forwarding_forget(pid_t child);
 // Ends what forwarding_begin started: the claim and its hold.
 void forwarding_end();
 
-// The read end of a pipe that receives a byte whenever a stop is passed on, so that a thread
-// waiting for the child's output can look again; -1 when it cannot be made.
-int stop_wake_descriptor();
+// The write end of a pipe that gets a byte whenever a stop is passed on, so that the thread
+// that waits for the stand-in's output looks again; -1 for none, which returns once no handler
+// is writing to the one before, so that it can be closed.
+void forwarding_wake(int descriptor);
 
 // In the child, between vfork and exec (async-signal-safe): asks for SIGKILL when the thread
 // that started it ends (Linux). False when parent, the starting process, has ended already.
