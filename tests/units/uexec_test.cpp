@@ -16,6 +16,7 @@
 #include "ortolib/platform/command_line.h"
 #include "ortolib/platform/private/process.h"
 #include "ortolib/streams/infile.h"
+#include "ortolib/streams/inmemory.h"
 #include "ortolib/streams/outfile.h"
 #include "ortolib/streams/outmemory.h"
 #include "ortolib/streams/standard_streams.h"
@@ -400,6 +401,23 @@ TEST(Uexec, FeedingAndCollectingNeverWaitOnEachOther) {
     EXPECT_EQ(child.unit->input_after_work, source);
     release(source);
   }
+}
+
+// A memory text as the child's input: 50 MiB through a child that copies its input to its
+// output, every byte back in order.
+TEST(Uexec, AnInmemoryInputReachesTheChildWhole) {
+  std::string data(std::size_t{50} << 20, '\0');
+  for (std::size_t i = 0; i < data.size(); ++i)
+    data[i] = static_cast<char>(i * 7 + i / 4093);  // every byte value, in no short period
+  inmemory* source = addref(new inmemory(data.data(), static_cast<std::int32_t>(data.size())));
+  child_exec child({"stdin"});
+  assign_ref(child.unit->input_stream, source);
+  const std::string output = child.run();
+  EXPECT_EQ(output.size(), data.size());
+  EXPECT_TRUE(output == data);
+  EXPECT_EQ(child.unit->exit_code, 0);
+  EXPECT_FALSE(child.unit->failed());
+  release(source);
 }
 
 // From another thread: a run in progress ends as for a child killed from outside, and a held
