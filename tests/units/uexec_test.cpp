@@ -181,9 +181,10 @@ TEST(Uexec, BinaryAndLargeOutputPassesUnchanged) {
     ASSERT_EQ(output[5 + i], "0123456789abcdef"[i % 16]) << i;
 }
 
-TEST(Uexec, AMemoryStreamWithALimitKeepsItsFirstBytesAndTheChildRunsToItsEnd) {
+TEST(Uexec, AMemoryStreamWithALimitKeepsItsFirstBytesAndTheRunSaysItWasCut) {
   // Past the limit the pipe is still read to its end, so a child that writes more than the
   // stream keeps, and more than a pipe holds, is not left blocked.
+  captured_std_error errors;
   child_exec child({"fill=300000", "exit=4"});
   release(child.memory);
   child.memory = addref(new outmemory(100001));
@@ -192,6 +193,16 @@ TEST(Uexec, AMemoryStreamWithALimitKeepsItsFirstBytesAndTheChildRunsToItsEnd) {
   for (std::size_t i = 0; i < output.size(); ++i)
     ASSERT_EQ(output[i], "0123456789abcdef"[i % 16]) << i;
   EXPECT_EQ(child.unit->exit_code, 4);
+  const std::string message = "Output cut at its limit of 100001 bytes (199999 more bytes dropped)";
+  EXPECT_TRUE(child.unit->failed());
+  EXPECT_EQ(text_of(child.unit->last_error()), message);
+  EXPECT_EQ(errors.text(), "Error: " + message + "\n");
+  // Up to the limit exactly is no cut.
+  child_exec exact({"fill=300"});
+  release(exact.memory);
+  exact.memory = addref(new outmemory(300));
+  EXPECT_EQ(exact.run().size(), 300u);
+  EXPECT_FALSE(exact.unit->failed());
 }
 
 TEST(Uexec, ExceptionCodesAreRecordedAnd259NeverIs) {

@@ -18,6 +18,7 @@
 #include "ortolib/streams/infile.h"
 #include "ortolib/streams/local_pipe.h"
 #include "ortolib/streams/outfile.h"
+#include "ortolib/streams/outmemory.h"
 #include "ortolib/units/input_feeder.h"
 
 namespace pt {
@@ -201,6 +202,17 @@ void copy_data(run_streams& streams, const bool& background) {
   }
 }
 
+// A memory stream whose size limit kept part of the child's output out makes the run a
+// failure that says so, once the child's end is recorded: a caller never takes a cut text for
+// the whole one.
+void refuse_cut_output(outstm* destination) {
+  const auto* memory = dynamic_cast<const outmemory*>(destination);
+  if (memory != nullptr && memory->was_cut())
+    throw new exception("Output cut at its limit of " + int_to_decimal(memory->size_limit) +
+                        " bytes (" + int_to_decimal(memory->dropped_bytes()) +
+                        " more bytes dropped)");
+}
+
 }  // namespace
 
 uexec::uexec() = default;
@@ -316,8 +328,10 @@ void uexec::work() {
     input_stream->close_stream();
 
   copy_data(streams, background);
-  if (!background)
+  if (!background) {
     wait_for_child();
+    refuse_cut_output(streams.saved_output != nullptr ? streams.saved_output : output_stream);
+  }
   // streams puts the saved streams back and closes the pipe ends as it goes; child_thread
   // releases the thread handle.
 }

@@ -55,7 +55,10 @@ namespace pt {
 // the output is still read to its end (what fails to go on to the stream is dropped), so that
 // the child is never left blocked, and the first failure passes out then. After a failure of
 // the copy the child is not waited for and stays held, as in background mode. In every failure
-// the unit's streams are put back and the pipe ends closed.
+// the unit's streams are put back and the pipe ends closed. An outmemory output whose size
+// limit kept part of the child's output out (outmemory::was_cut) fails the run too, once the
+// child's exit code is recorded: "Output cut at its limit of <limit> bytes (<n> more bytes
+// dropped)"; the text up to the limit stays in the stream.
 //
 // Background mode starts the child and returns without copying or waiting; the unit then
 // holds the child (process_handle, process_id) and every later work returns at once until the
