@@ -23,7 +23,7 @@ namespace {
 
 using pt::fuzz::check;
 
-enum class arg_type { int32, int64, real, text, pointer };
+enum class arg_type { int32, long_integer, int64, real, text, pointer };
 
 // One argument the format takes, with the value the fuzzer chose for it.
 struct argument {
@@ -157,6 +157,9 @@ std::string model(std::string& format, std::vector<argument>& arguments, pt::fuz
       if (modifier == 'q') {
         arg = {arg_type::int64, 0, in.integer<long long>()};
         out += formatted(directive + pt::platform::int64_length_modifier + c, arg.int64);
+      } else if (modifier == 'l') {
+        arg = {arg_type::long_integer, 0, in.integer<long>()};
+        out += formatted(directive + 'l' + c, static_cast<long>(arg.int64));
       } else {
         arg = {arg_type::int32, in.integer<int>()};
         out += formatted(directive + (modifier == 'h' ? "h" : "") + c, arg.int32);
@@ -198,6 +201,8 @@ std::string model(std::string& format, std::vector<argument>& arguments, pt::fuz
       // A modifier without a conversion takes its argument and writes nothing.
       if (modifier == 'q')
         arg = {arg_type::int64, 0, in.integer<long long>()};
+      else if (modifier == 'l')
+        arg = {arg_type::long_integer, 0, in.integer<long>()};
       else if (modifier == 'L')
         arg = {arg_type::real};
       else
@@ -228,6 +233,8 @@ void call_with(pt::outmemory& stream, const std::string& format,
     const argument& a = arguments[index];
     switch (a.type) {
       case arg_type::int32: return call_with(stream, format, arguments, values..., a.int32);
+      case arg_type::long_integer:
+        return call_with(stream, format, arguments, values..., static_cast<long>(a.int64));
       case arg_type::int64: return call_with(stream, format, arguments, values..., a.int64);
       case arg_type::real: return call_with(stream, format, arguments, values..., a.real);
       case arg_type::text: return call_with(stream, format, arguments, values..., a.text);

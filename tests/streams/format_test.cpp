@@ -71,7 +71,7 @@ TEST(FormatText, AnUnknownConversionEndsTheOutputAndReadsNoMoreArguments) {
 
 TEST(FormatText, AModifierWithoutConversionTakesItsArgumentAndWritesTheLetter) {
   EXPECT_EQ(formatted("x%hy%d", 7, 9), "xy9");
-  EXPECT_EQ(formatted("%lz%d", 7, 9), "z9");
+  EXPECT_EQ(formatted("%lz%d", 7L, 9), "z9");
   EXPECT_EQ(formatted("%lln%s", static_cast<long long>(1) << 40, "s"), "ns");
   EXPECT_EQ(formatted("%Lw%d", 2.5, 3), "w3");
   EXPECT_EQ(formatted("%5h", 1), "");  // nothing after it, and the argument not rendered
@@ -119,14 +119,24 @@ TEST(FormatNumbers, IntegersMatchThePlatformFormatter) {
         << row.directive;
 }
 
-TEST(FormatNumbers, WithoutModifierAndWithHOrLThe32BitArgumentIsRead) {
+TEST(FormatNumbers, WithoutModifierAndWithHThe32BitArgumentIsRead) {
   // Each directive reads exactly 32 bits: the next argument follows undisturbed.
-  EXPECT_EQ(formatted("%ld %d", -5, 6), "-5 6");
-  EXPECT_EQ(formatted("%lu|", -1), platform_text("%u|", -1));
-  EXPECT_EQ(formatted("%lx|", -1), platform_text("%x|", -1));
   EXPECT_EQ(formatted("%hd %d", 70000, 1), platform_text("%hd", 70000) + " 1");
   EXPECT_EQ(formatted("%hx", 0x12345), platform_text("%hx", 0x12345));
   EXPECT_EQ(formatted("%Ld", -9), "-9");
+}
+
+TEST(FormatNumbers, WithLALongIsReadAtThePlatformsWidth) {
+  // 64 bits on Linux, 32 on Windows: what the platform's formatter makes of a long.
+  for (long value : {-5L, -1L, LONG_MIN, LONG_MAX}) {
+    EXPECT_EQ(formatted("%ld|%lu|%lx %d", value, value, value, 6),
+              platform_text("%ld|", value) + platform_text("%lu|", value) +
+                  platform_text("%lx", value) + " 6");
+  }
+  if constexpr (sizeof(long) == 8)
+    EXPECT_EQ(formatted("%ld", 5000000000L), "5000000000");
+  else  // Windows: 5000000000 is no long there; its low 32 bits are
+    EXPECT_EQ(formatted("%ld", static_cast<long>(5000000000 & 0xFFFFFFFF)), "705032704");
 }
 
 TEST(FormatNumbers, WithLLAll64BitsAreRead) {

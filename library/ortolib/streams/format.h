@@ -22,7 +22,9 @@ extern const char* long_time_format;   // "%a %b %d %X %Y"
 //
 //   directive                      argument            text
 //   %c                             int                 the byte itself (with flags: formatter)
-//   %d %i %o %u %x %X, %h.., %l..  32-bit int          formatter (%h.. as a short)
+//   %d %i %o %u %x %X, %h..        32-bit int          formatter (%h.. as a short)
+//   %l d i o u x X                 long                formatter: the platform's long, 64 bits
+//                                                      on Linux, 32 on Windows
 //   %ll d i o u x X                64-bit int          formatter
 //   %s                             const char*         the text (null: nothing, flags or not)
 //   %p                             pointer             formatter
