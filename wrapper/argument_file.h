@@ -30,9 +30,9 @@ inline constexpr std::uint64_t argument_file_bound = std::uint64_t{16} << 20;
 // Opens, reads and closes the file at path (a text of path_encoding). The file is opened
 // without denying other processes read or write access, and no child inherits it. A file that
 // begins with a byte-order mark (UTF-8, UTF-16 LE or BE) is decoded to UTF-8 first, the mark
-// dropped (argument_text.h); the characters then go by the rules that take the bytes of any
-// other file. Bytes are translated by the text-mode rules, then split at LF; empty lines are
-// dropped and every other line is kept exactly as read:
+// dropped, and one with a UTF-32 mark is refused (argument_text.h); the characters then go by
+// the rules that take the bytes of any other file. Bytes are translated by the text-mode rules,
+// then split at LF; empty lines are dropped and every other line is kept exactly as read:
 //
 //   file bytes                lines
 //   abc                       abc               a last line without LF still counts

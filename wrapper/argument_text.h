@@ -16,8 +16,12 @@ namespace cmdwrap {
 
 class argument_text_decoder {
  public:
+  // The most bytes the form of a file is decided by: those of a UTF-32 mark.
+  static constexpr std::size_t longest_mark = 4;
+
   // Decodes the next bytes of the file into text(). The first call decides the form by the
-  // mark: it must hold the file's first three bytes, or all of the file if it is shorter.
+  // mark: it must hold the file's first four bytes (longest_mark), or all of the file if it is
+  // shorter. A UTF-32 mark (FF FE 00 00, 00 00 FE FF) is refused.
   // A marked file's decoding stops after U+001A, which ends the data: what follows it is never
   // looked at. (A plain file's bytes pass whole; the reader looks for 0x1A in every text.)
   // False when the bytes hold no valid text of the form (failure() says why, text() is empty).
@@ -40,7 +44,7 @@ class argument_text_decoder {
  private:
   enum class form { plain, utf8, utf16_le, utf16_be };
 
-  void detect(std::string_view& bytes);
+  bool detect(std::string_view& bytes);
   bool decode_utf8(std::string_view bytes);
   bool decode_utf16(std::string_view bytes);
   bool fail(const char* what, std::uint64_t at);

@@ -47,6 +47,19 @@ TEST(MarkedArgumentFile, OneThatDoesNotDecodeIsRefusedIntact) {
                                 "' - UTF-16 text of an odd number of bytes\n");
 }
 
+// UTF-32 is not read: both of its marks are refused before anything happens.
+TEST(MarkedArgumentFile, AUtf32MarkIsRefusedIntact) {
+  using namespace std::string_literals;
+  for (const auto& [bytes, order] :
+       {std::pair{"\xFF\xFE\0\0e\0\0\0"s, "LE"}, std::pair{"\0\0\xFE\xFF\0\0\0e"s, "BE"}}) {
+    auto result = run_child_through_wrapper(bytes);
+    EXPECT_EQ(result.run.status, status_of(-1));
+    EXPECT_EQ(result.file, bytes);
+    EXPECT_EQ(result.run.err, "Error: Couldn't read '" + result.argument_file + "' - UTF-32 " +
+                                  order + " byte-order mark: only UTF-8 and UTF-16 are read\n");
+  }
+}
+
 // Without a mark a line is bytes of the ANSI code page: on Windows the child finds their
 // characters on its wide command line (its ANSI one gives back the bytes: Arguments tests).
 TEST(ArgumentFileWithoutAMark, ReachesTheChildThroughTheCodePage) {

@@ -93,6 +93,9 @@ TEST(ReadArgumentLines, MarkedFileThatDoesNotDecodeIsRefused) {
       {"\xEF\xBB\xBF"
        "ab\xE6\x97",
        "invalid UTF-8 at offset 5"},  // cut short
+      // UTF-32: not UTF-16 LE text beginning with U+0000, nor bytes beginning with a NUL.
+      {"\xFF\xFE\0\0a\0\0\0"s, "UTF-32 LE byte-order mark: only UTF-8 and UTF-16 are read"},
+      {"\0\0\xFE\xFF\0\0\0a"s, "UTF-32 BE byte-order mark: only UTF-8 and UTF-16 are read"},
   };
   for (const auto& [bytes, reason] : rows) {
     pt::test::scratch_file file("argument-file");
