@@ -106,23 +106,34 @@ read_outcome read_text(std::FILE* file, std::uint64_t byte_bound, argument_text_
   // Not cleared: a short file touches one page of it, not all sixteen.
   auto chunk = std::make_unique_for_overwrite<char[]>(read_chunk_size);
   std::uint64_t total = 0;
+  // The bytes read at most: the mark, byte_bound bytes of text and one unit more (a byte, or a
+  // UTF-16 unit), which shows a text longer than the bound unless it is the end of data. The
+  // first read shows the mark: it takes at least the longest one, or the whole file.
+  std::uint64_t limit = std::max<std::uint64_t>(byte_bound + 1, decoder.longest_mark);
   for (;;) {
-    // One byte past the bound is read, if there is one: it shows a file longer than the bound.
-    // The first read takes at least a byte-order mark's three bytes, or the whole file.
     const auto wanted =
-        static_cast<std::size_t>(std::min<std::uint64_t>(read_chunk_size, byte_bound + 1 - total));
-    const std::size_t got = std::fread(chunk.get(), 1, wanted, file);
+        static_cast<std::size_t>(std::min<std::uint64_t>(read_chunk_size, limit - total));
+    std::size_t got = std::fread(chunk.get(), 1, wanted, file);
     error = pt::last_c_file_error();  // used only if ferror says so
     if (!decoder.decode(std::string_view(chunk.get(), got)))
       return read_outcome::undecodable;
     splitter.count_as(decoder.encoding());
-    const std::string_view text = decoder.text();
+    std::string_view text = decoder.text();
+    if (total == 0) {
+      limit = decoder.mark_size() + byte_bound + decoder.unit_size();
+      // Only a plain file's first read can pass its limit (a bound below the longest mark); its
+      // text is its bytes.
+      if (got > limit) {
+        got = static_cast<std::size_t>(limit);
+        text = text.substr(0, got);
+      }
+    }
     if (const std::size_t end = text.find(end_of_data); end != std::string_view::npos) {
       splitter.feed(text.data(), end);
       return read_outcome::done;
     }
     total += got;
-    if (total > byte_bound)
+    if (total >= limit)
       return read_outcome::too_long;
     splitter.feed(text.data(), text.size());
     if (splitter.overflowed())

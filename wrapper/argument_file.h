@@ -45,8 +45,9 @@ inline constexpr std::uint64_t argument_file_bound = std::uint64_t{16} << 20;
 // Reading is bounded: it stops, with too_long set and no lines, as soon as the lines read so
 // far (the one still being read included) no longer fit the room of a command line (each line
 // is counted into room in its encoding, as its child would receive it), or the file holds more
-// than byte_bound bytes before its end of data. Memory stays bounded so, whatever the file.
-// What follows the last line (line ends, 0x1A) takes no room.
+// than byte_bound bytes of text before its end of data (the mark aside; UTF-16 text two bytes a
+// unit, so a U+001A right after the bound ends the data as a byte 0x1A does). Memory stays
+// bounded so, whatever the file. What follows the last line (line ends, 0x1A) takes no room.
 //
 // A file that cannot be opened, one whose reading fails part way (a directory, an I/O error)
 // and a marked file that does not decode (before its end of data) report opened == false with

@@ -39,7 +39,7 @@ bool argument_text_decoder::detect(std::string_view& bytes) {
     if (bytes.starts_with(mark)) {
       form_ = marked_form;
       bytes.remove_prefix(mark.size());
-      offset_ = mark.size();
+      offset_ = mark_size_ = mark.size();
       return true;
     }
   }

@@ -41,6 +41,13 @@ class argument_text_decoder {
   }
   const std::string& failure() const { return failure_; }
 
+  // Once the form is decided: the bytes of the mark (none for a plain file), and of one unit of
+  // the text (two for UTF-16, one byte otherwise).
+  std::size_t mark_size() const { return mark_size_; }
+  std::size_t unit_size() const {
+    return form_ == form::utf16_le || form_ == form::utf16_be ? 2 : 1;
+  }
+
  private:
   enum class form { plain, utf8, utf16_le, utf16_be };
 
@@ -57,6 +64,7 @@ class argument_text_decoder {
   std::string decoded_;  // the text of a UTF-16 file
   std::string failure_;
   std::uint64_t offset_ = 0;  // of the next byte in the file
+  std::size_t mark_size_ = 0;
   // Carried from one call to the next: the first byte of a UTF-16 unit, a high surrogate that
   // waits for its partner, the bytes of a UTF-8 character still to come and the bounds of the
   // next one.

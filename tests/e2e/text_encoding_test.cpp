@@ -60,6 +60,16 @@ TEST(MarkedArgumentFile, AUtf32MarkIsRefusedIntact) {
   }
 }
 
+// The 16 MiB bound counts the text after the mark, and a U+001A right after it ends the data
+// as a byte 0x1A after 16 MiB of bytes does (the reader's tests check the other forms).
+TEST(MarkedArgumentFile, SixteenMiBOfTextBeforeTheEndOfDataRuns) {
+  std::string text = "exit=3\n";
+  text.append((std::size_t{8} << 20) - text.size(), '\n');  // 16 MiB of UTF-16
+  auto result =
+      run_child_through_wrapper(marked_text(text_mark::utf16_le, text + "\x1A\nexit=4\n"));
+  EXPECT_EQ(result.run.status, 3u) << result.run.err;
+}
+
 // Without a mark a line is bytes of the ANSI code page: on Windows the child finds their
 // characters on its wide command line (its ANSI one gives back the bytes: Arguments tests).
 TEST(ArgumentFileWithoutAMark, ReachesTheChildThroughTheCodePage) {

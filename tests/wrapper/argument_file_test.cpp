@@ -240,6 +240,18 @@ TEST(ReadArgumentLines, StopsAtItsBoundsWithNoLines) {
   read = read_for_child(file.c_str(), 1000);
   EXPECT_FALSE(read.too_long);
   EXPECT_EQ(read.lines, lines{"x"});
+
+  // A marked file's bound is on its text, the mark aside, and the end of data right after the
+  // bound is seen whole, also when it is a UTF-16 unit.
+  using pt::test::text_mark;
+  for (const text_mark mark : {text_mark::utf8, text_mark::utf16_le, text_mark::utf16_be}) {
+    const std::uint64_t text_bytes = mark == text_mark::utf8 ? 1001 : 2002;
+    file.write(pt::test::marked_text(mark, std::string(1000, '\n') + "x\x1Ayz"));
+    read = read_for_child(file.c_str(), text_bytes);
+    EXPECT_FALSE(read.too_long) << static_cast<int>(mark);
+    EXPECT_EQ(read.lines, lines{"x"});
+    EXPECT_TRUE(read_for_child(file.c_str(), text_bytes - 1).too_long);
+  }
 }
 
 TEST(ReadArgumentLines, ReadsWhileAnotherHandleHoldsTheFileForReadAndWrite) {
