@@ -110,5 +110,17 @@ TEST(CmdwrapsOwnPaths, MayHoldAnyCharacter) {
   EXPECT_EQ(file, hex_args_result({"\xCE\xA9"}));
 }
 
+// An argument file deeper than MAX_PATH (260 characters) is read and rewritten: on Windows
+// through the long form of its path, without a manifest (platform tests see the open).
+TEST(CmdwrapsOwnPaths, AnArgumentFileOnALongPathRuns) {
+  const deep_path arguments("run.args", 300);
+  std::ofstream(arguments.path(), std::ios::binary) << hex_args_file({"x y"});
+  const wrapper_run run = run_cmdwrap({ORTO_TEST_CHILD, arguments.path()});
+  std::ifstream in(arguments.path(), std::ios::binary);
+  const std::string file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(run.status, 0u) << run.err;
+  EXPECT_EQ(file, hex_args_result({"x y"}));
+}
+
 }  // namespace
 }  // namespace pt::test
