@@ -58,6 +58,9 @@ class line_splitter {
     return std::move(lines_);
   }
 
+  // The number of each line that finish gives, in the file.
+  std::vector<std::uint32_t> line_numbers() { return std::move(line_numbers_); }
+
   bool overflowed() const { return overflowed_; }
 
  private:
@@ -77,7 +80,9 @@ class line_splitter {
       if (!room_.add_argument(current_, encoding_))
         overflowed_ = true;
       lines_.push_back(std::move(current_));
+      line_numbers_.push_back(line_number_);
     }
+    ++line_number_;
     // cppcheck-suppress accessMoved ; clear() is what gives a moved-from string a known state
     current_.clear();
     nul_at_ = std::string::npos;
@@ -86,6 +91,8 @@ class line_splitter {
   pt::platform::command_line_room& room_;
   pt::text_encoding encoding_ = pt::text_encoding::ansi;
   std::vector<std::string> lines_;
+  std::vector<std::uint32_t> line_numbers_;
+  std::uint32_t line_number_ = 1;  // of current_: LF ends a line, as it does in an editor
   std::string current_;
   std::size_t nul_at_ = std::string::npos;  // where the first NUL of current_ stands
   bool cr_pending_ = false;
@@ -174,10 +181,12 @@ argument_lines read_argument_lines(const char* path, pt::platform::command_line_
   result.opened = true;
   result.encoding = decoder.encoding();
   std::vector<std::string> lines = splitter.finish();
-  if (splitter.overflowed())
+  if (splitter.overflowed()) {
     result.too_long = true;
-  else
+  } else {
     result.lines = std::move(lines);
+    result.line_numbers = splitter.line_numbers();
+  }
   return result;
 }
 

@@ -16,6 +16,7 @@ struct argument_lines {
   bool opened = false;             // false: the file could not be opened, read or decoded
   bool too_long = false;           // reading stopped at a bound (below); lines is empty then
   std::vector<std::string> lines;  // the non-empty lines in file order; empty when !opened
+  std::vector<std::uint32_t> line_numbers;  // the number of each of lines in the file, from 1
   // What the lines are: ANSI bytes, or UTF-8 for a file with a byte-order mark.
   pt::text_encoding encoding = pt::text_encoding::ansi;
   std::uint32_t error = 0;  // when !opened, the OS error number (pt::last_c_file_error) ...

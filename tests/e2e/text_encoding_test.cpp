@@ -7,6 +7,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "cmdwrap_run.h"
@@ -68,6 +69,40 @@ TEST(MarkedArgumentFile, SixteenMiBOfTextBeforeTheEndOfDataRuns) {
   auto result =
       run_child_through_wrapper(marked_text(text_mark::utf16_le, text + "\x1A\nexit=4\n"));
   EXPECT_EQ(result.run.status, 3u) << result.run.err;
+}
+
+// A program that reads its ANSI command line gets a look-alike for a character the code page
+// lacks (Windows). One that would move an argument boundary there refuses the run before the
+// file is touched: a quote inside a line, a backslash before the closing quote.
+TEST(MarkedArgumentFile, ALineThatTheAnsiViewWouldSplitOtherwiseIsRefusedIntact) {
+  for (const auto& [line, character, code] :
+       {std::tuple{"a\uFF02 \uFF02b", "\uFF02", "FF02"}, std::tuple{"dir\uFF3C", "\uFF3C", "FF3C"},
+        std::tuple{"yen\u00A5", "\u00A5", "00A5"}}) {
+    const std::string bytes = marked_lines(text_mark::utf16_le, {"hex-utf8-args", "", line});
+    auto result = run_child_through_wrapper(bytes);
+    const std::string becomes = ansi_text(character, text_encoding::utf8);
+    if (!on_windows() || (becomes != "\"" && becomes != "\\")) {  // a character of its own
+      EXPECT_EQ(result.run.status, 0u) << result.run.err;
+      EXPECT_EQ(result.file, hex_args_result({line}));
+      continue;
+    }
+    EXPECT_EQ(result.run.status, status_of(-1));
+    EXPECT_EQ(result.file, bytes);
+    EXPECT_EQ(result.run.err, "Error: Couldn't use '" + result.argument_file + "' - line 3: U+" +
+                                  code + " becomes '" + becomes +
+                                  "' on the ANSI command line and would change the arguments\n");
+  }
+}
+
+// Characters that only lose detail in the ANSI view, and look-alikes that move no boundary (a
+// backslash or a blank inside a line), run.
+TEST(MarkedArgumentFile, LinesThatOnlyLoseDetailInTheAnsiViewRun) {
+  const std::vector<std::string> lines = {"caf\u00E9", "\u65E5\u672C", "emoji \U0001F600",
+                                          "a\uFF3Cb", "a\u3000b"};
+  auto result = run_child_through_wrapper(
+      marked_lines(text_mark::utf8, with_command("hex-utf8-args", lines)));
+  EXPECT_EQ(result.run.status, 0u) << result.run.err;
+  EXPECT_EQ(result.file, hex_args_result(lines));
 }
 
 // Without a mark a line is bytes of the ANSI code page: on Windows the child finds their
