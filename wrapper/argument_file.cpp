@@ -58,6 +58,9 @@ class line_splitter {
     return std::move(lines_);
   }
 
+  // The number of each line that finish gives, in the file.
+  std::vector<std::uint32_t> line_numbers() { return std::move(line_numbers_); }
+
   bool overflowed() const { return overflowed_; }
 
  private:
@@ -77,7 +80,9 @@ class line_splitter {
       if (!room_.add_argument(current_, encoding_))
         overflowed_ = true;
       lines_.push_back(std::move(current_));
+      line_numbers_.push_back(line_number_);
     }
+    ++line_number_;
     // cppcheck-suppress accessMoved ; clear() is what gives a moved-from string a known state
     current_.clear();
     nul_at_ = std::string::npos;
@@ -86,6 +91,8 @@ class line_splitter {
   pt::platform::command_line_room& room_;
   pt::text_encoding encoding_ = pt::text_encoding::ansi;
   std::vector<std::string> lines_;
+  std::vector<std::uint32_t> line_numbers_;
+  std::uint32_t line_number_ = 1;  // of current_: LF ends a line, as it does in an editor
   std::string current_;
   std::size_t nul_at_ = std::string::npos;  // where the first NUL of current_ stands
   bool cr_pending_ = false;
@@ -106,23 +113,34 @@ read_outcome read_text(std::FILE* file, std::uint64_t byte_bound, argument_text_
   // Not cleared: a short file touches one page of it, not all sixteen.
   auto chunk = std::make_unique_for_overwrite<char[]>(read_chunk_size);
   std::uint64_t total = 0;
+  // The bytes read at most: the mark, byte_bound bytes of text and one unit more (a byte, or a
+  // UTF-16 unit), which shows a text longer than the bound unless it is the end of data. The
+  // first read shows the mark: it takes at least the longest one, or the whole file.
+  std::uint64_t limit = std::max<std::uint64_t>(byte_bound + 1, decoder.longest_mark);
   for (;;) {
-    // One byte past the bound is read, if there is one: it shows a file longer than the bound.
-    // The first read takes at least a byte-order mark's three bytes, or the whole file.
     const auto wanted =
-        static_cast<std::size_t>(std::min<std::uint64_t>(read_chunk_size, byte_bound + 1 - total));
-    const std::size_t got = std::fread(chunk.get(), 1, wanted, file);
+        static_cast<std::size_t>(std::min<std::uint64_t>(read_chunk_size, limit - total));
+    std::size_t got = std::fread(chunk.get(), 1, wanted, file);
     error = pt::last_c_file_error();  // used only if ferror says so
     if (!decoder.decode(std::string_view(chunk.get(), got)))
       return read_outcome::undecodable;
     splitter.count_as(decoder.encoding());
-    const std::string_view text = decoder.text();
+    std::string_view text = decoder.text();
+    if (total == 0) {
+      limit = decoder.mark_size() + byte_bound + decoder.unit_size();
+      // Only a plain file's first read can pass its limit (a bound below the longest mark); its
+      // text is its bytes.
+      if (got > limit) {
+        got = static_cast<std::size_t>(limit);
+        text = text.substr(0, got);
+      }
+    }
     if (const std::size_t end = text.find(end_of_data); end != std::string_view::npos) {
       splitter.feed(text.data(), end);
       return read_outcome::done;
     }
     total += got;
-    if (total > byte_bound)
+    if (total >= limit)
       return read_outcome::too_long;
     splitter.feed(text.data(), text.size());
     if (splitter.overflowed())
@@ -163,10 +181,12 @@ argument_lines read_argument_lines(const char* path, pt::platform::command_line_
   result.opened = true;
   result.encoding = decoder.encoding();
   std::vector<std::string> lines = splitter.finish();
-  if (splitter.overflowed())
+  if (splitter.overflowed()) {
     result.too_long = true;
-  else
+  } else {
     result.lines = std::move(lines);
+    result.line_numbers = splitter.line_numbers();
+  }
   return result;
 }
 

@@ -12,30 +12,44 @@ constexpr char end_of_data = 0x1A;
 constexpr std::string_view utf8_mark = "\xEF\xBB\xBF";
 constexpr std::string_view utf16_le_mark = "\xFF\xFE";
 constexpr std::string_view utf16_be_mark = "\xFE\xFF";
+// UTF-32 is not read. Its LE mark begins with the UTF-16 LE one, and no UTF-16 text begins with
+// U+0000, so a file that begins so is refused rather than read as UTF-16 cut at every NUL.
+constexpr std::string_view utf32_le_mark("\xFF\xFE\0\0", 4);
+constexpr std::string_view utf32_be_mark("\0\0\xFE\xFF", 4);
 
 bool is_high_surrogate(char32_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
 bool is_low_surrogate(char32_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
 
 }  // namespace
 
-void argument_text_decoder::detect(std::string_view& bytes) {
+bool argument_text_decoder::detect(std::string_view& bytes) {
   started_ = true;
+  const std::pair<std::string_view, const char*> refused[] = {
+      {utf32_le_mark, "UTF-32 LE byte-order mark: only UTF-8 and UTF-16 are read"},
+      {utf32_be_mark, "UTF-32 BE byte-order mark: only UTF-8 and UTF-16 are read"}};
+  for (const auto& [mark, reason] : refused) {
+    if (bytes.starts_with(mark)) {
+      failure_ = reason;
+      return false;
+    }
+  }
   const std::pair<std::string_view, form> marks[] = {
       {utf8_mark, form::utf8}, {utf16_le_mark, form::utf16_le}, {utf16_be_mark, form::utf16_be}};
   for (const auto& [mark, marked_form] : marks) {
     if (bytes.starts_with(mark)) {
       form_ = marked_form;
       bytes.remove_prefix(mark.size());
-      offset_ = mark.size();
-      return;
+      offset_ = mark_size_ = mark.size();
+      return true;
     }
   }
+  return true;
 }
 
 bool argument_text_decoder::decode(std::string_view bytes) {
   text_ = {};
-  if (!started_)
-    detect(bytes);
+  if (!started_ && !detect(bytes))
+    return false;
   if (ended_)
     return true;
   switch (form_) {

@@ -16,8 +16,12 @@ namespace cmdwrap {
 
 class argument_text_decoder {
  public:
+  // The most bytes the form of a file is decided by: those of a UTF-32 mark.
+  static constexpr std::size_t longest_mark = 4;
+
   // Decodes the next bytes of the file into text(). The first call decides the form by the
-  // mark: it must hold the file's first three bytes, or all of the file if it is shorter.
+  // mark: it must hold the file's first four bytes (longest_mark), or all of the file if it is
+  // shorter. A UTF-32 mark (FF FE 00 00, 00 00 FE FF) is refused.
   // A marked file's decoding stops after U+001A, which ends the data: what follows it is never
   // looked at. (A plain file's bytes pass whole; the reader looks for 0x1A in every text.)
   // False when the bytes hold no valid text of the form (failure() says why, text() is empty).
@@ -37,10 +41,17 @@ class argument_text_decoder {
   }
   const std::string& failure() const { return failure_; }
 
+  // Once the form is decided: the bytes of the mark (none for a plain file), and of one unit of
+  // the text (two for UTF-16, one byte otherwise).
+  std::size_t mark_size() const { return mark_size_; }
+  std::size_t unit_size() const {
+    return form_ == form::utf16_le || form_ == form::utf16_be ? 2 : 1;
+  }
+
  private:
   enum class form { plain, utf8, utf16_le, utf16_be };
 
-  void detect(std::string_view& bytes);
+  bool detect(std::string_view& bytes);
   bool decode_utf8(std::string_view bytes);
   bool decode_utf16(std::string_view bytes);
   bool fail(const char* what, std::uint64_t at);
@@ -53,6 +64,7 @@ class argument_text_decoder {
   std::string decoded_;  // the text of a UTF-16 file
   std::string failure_;
   std::uint64_t offset_ = 0;  // of the next byte in the file
+  std::size_t mark_size_ = 0;
   // Carried from one call to the next: the first byte of a UTF-16 unit, a high surrogate that
   // waits for its partner, the bytes of a UTF-8 character still to come and the bounds of the
   // next one.

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <memory>
 #include <new>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "ortolib/core/component.h"
 #include "ortolib/core/fatal.h"
 #include "ortolib/core/string.h"
+#include "ortolib/platform/ansi_command_line.h"
 #include "ortolib/platform/command_line_room.h"
 #include "ortolib/platform/files.h"
 #include "ortolib/platform/program_arguments.h"
@@ -73,8 +75,33 @@ void report_file_failure(const char* verb, const std::string& path, std::uint32_
   pt::std_error.format("Error: Couldn't %s '%s' error %u\n", verb, shown(path).c_str(), error);
 }
 
-// Reads the argument file into the child's arguments; a file that cannot be read or decoded
-// ends the run, untouched.
+// A program that reads its ANSI command line (Windows) must find the lines there as its
+// arguments too: a character that would move an argument boundary in that view ends the run
+// before the file is touched, naming the line (or the executable's path), the character and
+// what it becomes (ansi_command_line.h).
+void refuse_ansi_change(const std::string& executable, const std::string& argument_file,
+                        const argument_lines& arguments) {
+  const std::optional<pt::ansi_argument_change> change =
+      pt::ansi_command_line_change(executable, path_encoding, arguments.lines, arguments.encoding);
+  if (!change)
+    return;
+  const auto character = static_cast<std::uint32_t>(change->character);
+  const char* consequence = "on the ANSI command line and would change the arguments";
+  if (change->argument == 0) {
+    pt::std_error.format("Error: Couldn't run '%s' - U+%04X in the path becomes '%s' %s\n",
+                         shown(executable).c_str(), character, change->becomes.c_str(),
+                         consequence);
+  } else {
+    pt::std_error.format("Error: Couldn't use '%s' - line %u: U+%04X becomes '%s' %s\n",
+                         shown(argument_file).c_str(), arguments.line_numbers[change->argument - 1],
+                         character, change->becomes.c_str(), consequence);
+  }
+  end_process(failure_status);
+}
+
+// Reads the argument file into the child's arguments; a file that cannot be read or decoded,
+// or whose lines a program reading its ANSI command line would get otherwise, ends the run,
+// untouched.
 void take_arguments(const std::string& executable, const std::string& argument_file) {
   pt::platform::command_line_room room(executable, path_encoding);
   argument_lines arguments =
@@ -88,6 +115,7 @@ void take_arguments(const std::string& executable, const std::string& argument_f
     report_file_failure("read", argument_file, arguments.error);
     end_process(failure_status);
   }
+  refuse_ansi_change(executable, argument_file, arguments);
   // Each line reaches the child as one argument, quoted for the C-runtime rules, in the
   // encoding the file was read in.
   child->argument_encoding = arguments.encoding;

@@ -178,22 +178,13 @@ TEST(ExitStatus, AnArgumentFilePastItsBoundEndsAsACommandLineTooLong) {
 TEST(ExitStatus, AnExecutableOnALongPathRunsOrIsReportedWithTheOsError) {
   // Deeper than MAX_PATH (260 characters), which the plain file-status query on Windows
   // cannot reach: the file is there all the same, so it is never a missing executable.
-  scratch_file root("long-path");
-  std::filesystem::path program = root.path();
-  while (program.string().size() < 300)
-    program /= std::string(40, 'd');
-  std::filesystem::create_directories(program);
-  program /= std::filesystem::path(ORTO_TEST_CHILD).filename();
-  std::filesystem::copy_file(ORTO_TEST_CHILD, program);
-  auto result = run_child_through_wrapper("exit=5\n", {}, program.string());
+  const deep_path program(std::filesystem::path(ORTO_TEST_CHILD).filename().string(), 340);
+  std::filesystem::copy_file(ORTO_TEST_CHILD, program.path());
+  auto result = run_child_through_wrapper("exit=5\n", {}, program.path());
   if (result.run.status != 5u) {  // Windows starts no program from such a path
     EXPECT_EQ(result.file, note("ffffffff"));
-    expect_start_failure(result.run.err, program.string());
+    expect_start_failure(result.run.err, program.path());
   }
-  // Deepest first (a recursive removal cannot list folders this deep on Windows); the scratch
-  // file removes the root.
-  for (std::filesystem::path p = program; p != root.path(); p = p.parent_path())
-    std::filesystem::remove(p);
 }
 
 TEST(ExitStatus, AChildMissingADllEndsWithItsExceptionCodeNotADialog) {

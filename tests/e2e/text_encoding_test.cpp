@@ -7,6 +7,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "cmdwrap_run.h"
@@ -47,6 +48,63 @@ TEST(MarkedArgumentFile, OneThatDoesNotDecodeIsRefusedIntact) {
                                 "' - UTF-16 text of an odd number of bytes\n");
 }
 
+// UTF-32 is not read: both of its marks are refused before anything happens.
+TEST(MarkedArgumentFile, AUtf32MarkIsRefusedIntact) {
+  using namespace std::string_literals;
+  for (const auto& [bytes, order] :
+       {std::pair{"\xFF\xFE\0\0e\0\0\0"s, "LE"}, std::pair{"\0\0\xFE\xFF\0\0\0e"s, "BE"}}) {
+    auto result = run_child_through_wrapper(bytes);
+    EXPECT_EQ(result.run.status, status_of(-1));
+    EXPECT_EQ(result.file, bytes);
+    EXPECT_EQ(result.run.err, "Error: Couldn't read '" + result.argument_file + "' - UTF-32 " +
+                                  order + " byte-order mark: only UTF-8 and UTF-16 are read\n");
+  }
+}
+
+// The 16 MiB bound counts the text after the mark, and a U+001A right after it ends the data
+// as a byte 0x1A after 16 MiB of bytes does (the reader's tests check the other forms).
+TEST(MarkedArgumentFile, SixteenMiBOfTextBeforeTheEndOfDataRuns) {
+  std::string text = "exit=3\n";
+  text.append((std::size_t{8} << 20) - text.size(), '\n');  // 16 MiB of UTF-16
+  auto result =
+      run_child_through_wrapper(marked_text(text_mark::utf16_le, text + "\x1A\nexit=4\n"));
+  EXPECT_EQ(result.run.status, 3u) << result.run.err;
+}
+
+// A program that reads its ANSI command line gets a look-alike for a character the code page
+// lacks (Windows). One that would move an argument boundary there refuses the run before the
+// file is touched: a quote inside a line, a backslash before the closing quote.
+TEST(MarkedArgumentFile, ALineThatTheAnsiViewWouldSplitOtherwiseIsRefusedIntact) {
+  for (const auto& [line, character, code] :
+       {std::tuple{"a\uFF02 \uFF02b", "\uFF02", "FF02"}, std::tuple{"dir\uFF3C", "\uFF3C", "FF3C"},
+        std::tuple{"yen\u00A5", "\u00A5", "00A5"}}) {
+    const std::string bytes = marked_lines(text_mark::utf16_le, {"hex-utf8-args", "", line});
+    auto result = run_child_through_wrapper(bytes);
+    const std::string becomes = ansi_text(character, text_encoding::utf8);
+    if (!on_windows() || (becomes != "\"" && becomes != "\\")) {  // a character of its own
+      EXPECT_EQ(result.run.status, 0u) << result.run.err;
+      EXPECT_EQ(result.file, hex_args_result({line}));
+      continue;
+    }
+    EXPECT_EQ(result.run.status, status_of(-1));
+    EXPECT_EQ(result.file, bytes);
+    EXPECT_EQ(result.run.err, "Error: Couldn't use '" + result.argument_file + "' - line 3: U+" +
+                                  code + " becomes '" + becomes +
+                                  "' on the ANSI command line and would change the arguments\n");
+  }
+}
+
+// Characters that only lose detail in the ANSI view, and look-alikes that move no boundary (a
+// backslash or a blank inside a line), run.
+TEST(MarkedArgumentFile, LinesThatOnlyLoseDetailInTheAnsiViewRun) {
+  const std::vector<std::string> lines = {"caf\u00E9", "\u65E5\u672C", "emoji \U0001F600",
+                                          "a\uFF3Cb", "a\u3000b"};
+  auto result = run_child_through_wrapper(
+      marked_lines(text_mark::utf8, with_command("hex-utf8-args", lines)));
+  EXPECT_EQ(result.run.status, 0u) << result.run.err;
+  EXPECT_EQ(result.file, hex_args_result(lines));
+}
+
 // Without a mark a line is bytes of the ANSI code page: on Windows the child finds their
 // characters on its wide command line (its ANSI one gives back the bytes: Arguments tests).
 TEST(ArgumentFileWithoutAMark, ReachesTheChildThroughTheCodePage) {
@@ -85,6 +143,18 @@ TEST(CmdwrapsOwnPaths, MayHoldAnyCharacter) {
   std::filesystem::remove_all(folder);
   EXPECT_EQ(run.status, 0u) << run.err;
   EXPECT_EQ(file, hex_args_result({"\xCE\xA9"}));
+}
+
+// An argument file deeper than MAX_PATH (260 characters) is read and rewritten: on Windows
+// through the long form of its path, without a manifest (platform tests see the open).
+TEST(CmdwrapsOwnPaths, AnArgumentFileOnALongPathRuns) {
+  const deep_path arguments("run.args", 300);
+  std::ofstream(arguments.path(), std::ios::binary) << hex_args_file({"x y"});
+  const wrapper_run run = run_cmdwrap({ORTO_TEST_CHILD, arguments.path()});
+  std::ifstream in(arguments.path(), std::ios::binary);
+  const std::string file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(run.status, 0u) << run.err;
+  EXPECT_EQ(file, hex_args_result({"x y"}));
 }
 
 }  // namespace

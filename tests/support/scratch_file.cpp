@@ -29,4 +29,19 @@ void scratch_file::write(std::string_view bytes) const {
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
+deep_path::deep_path(std::string_view file_name, std::size_t length) : root_("deep") {
+  std::filesystem::path folder = root_.path();
+  while ((folder / file_name).string().size() < length)
+    folder /= std::string(40, 'd');
+  std::filesystem::create_directories(folder);
+  path_ = (folder / file_name).string();
+}
+
+deep_path::~deep_path() {
+  std::error_code ignored;
+  for (std::filesystem::path p = path_; p.string().size() > root_.path().size();
+       p = p.parent_path())
+    std::filesystem::remove(p, ignored);
+}
+
 }  // namespace pt::test

@@ -27,4 +27,23 @@ class scratch_file {
   std::string path_;
 };
 
+// A path in the temporary folder of at least length characters: file_name in folders nested
+// under a scratch folder, made with the object. The file, if a test made one, and the folders
+// are removed with the object, deepest first (a recursive removal cannot list folders this deep
+// on Windows).
+class deep_path {
+ public:
+  deep_path(std::string_view file_name, std::size_t length);
+  ~deep_path();
+  deep_path(const deep_path&) = delete;
+  deep_path& operator=(const deep_path&) = delete;
+
+  const std::string& path() const { return path_; }
+  const char* c_str() const { return path_.c_str(); }
+
+ private:
+  scratch_file root_;
+  std::string path_;
+};
+
 }  // namespace pt::test

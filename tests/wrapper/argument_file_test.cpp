@@ -93,6 +93,9 @@ TEST(ReadArgumentLines, MarkedFileThatDoesNotDecodeIsRefused) {
       {"\xEF\xBB\xBF"
        "ab\xE6\x97",
        "invalid UTF-8 at offset 5"},  // cut short
+      // UTF-32: not UTF-16 LE text beginning with U+0000, nor bytes beginning with a NUL.
+      {"\xFF\xFE\0\0a\0\0\0"s, "UTF-32 LE byte-order mark: only UTF-8 and UTF-16 are read"},
+      {"\0\0\xFE\xFF\0\0\0a"s, "UTF-32 BE byte-order mark: only UTF-8 and UTF-16 are read"},
   };
   for (const auto& [bytes, reason] : rows) {
     pt::test::scratch_file file("argument-file");
@@ -237,6 +240,18 @@ TEST(ReadArgumentLines, StopsAtItsBoundsWithNoLines) {
   read = read_for_child(file.c_str(), 1000);
   EXPECT_FALSE(read.too_long);
   EXPECT_EQ(read.lines, lines{"x"});
+
+  // A marked file's bound is on its text, the mark aside, and the end of data right after the
+  // bound is seen whole, also when it is a UTF-16 unit.
+  using pt::test::text_mark;
+  for (const text_mark mark : {text_mark::utf8, text_mark::utf16_le, text_mark::utf16_be}) {
+    const std::uint64_t text_bytes = mark == text_mark::utf8 ? 1001 : 2002;
+    file.write(pt::test::marked_text(mark, std::string(1000, '\n') + "x\x1Ayz"));
+    read = read_for_child(file.c_str(), text_bytes);
+    EXPECT_FALSE(read.too_long) << static_cast<int>(mark);
+    EXPECT_EQ(read.lines, lines{"x"});
+    EXPECT_TRUE(read_for_child(file.c_str(), text_bytes - 1).too_long);
+  }
 }
 
 TEST(ReadArgumentLines, ReadsWhileAnotherHandleHoldsTheFileForReadAndWrite) {

@@ -189,6 +189,19 @@ std::vector<std::string> command_line_split_arguments(const char* arguments,
   return split;
 }
 
+bool is_batch_file(std::string_view path) {
+  if (!path.starts_with("\\\\?\\")) {
+    while (!path.empty() && (path.back() == '.' || path.back() == ' '))
+      path.remove_suffix(1);
+  }
+  if (path.size() < 4)
+    return false;
+  std::string extension(path.substr(path.size() - 4));
+  for (char& c : extension)
+    c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  return extension == ".bat" || extension == ".cmd";
+}
+
 std::optional<std::string> quote_batch_argument(std::string_view argument, const lead_bytes& lead) {
   argument = cut_at_nul(argument);
   if (holds_line_end(argument))

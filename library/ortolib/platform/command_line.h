@@ -97,6 +97,11 @@ std::vector<std::string> command_line_split(const char* command_line, const lead
 std::vector<std::string> command_line_split_arguments(const char* arguments,
                                                       const lead_bytes& lead = {});
 
+// True for a file that CreateProcess hands to cmd.exe: a name ending in .bat or .cmd in any
+// case, also with trailing dots and spaces, which Windows drops from a path (a \\?\ path keeps
+// them, and so names another file).
+bool is_batch_file(std::string_view path);
+
 // A batch file (.bat, .cmd) runs in cmd.exe, which reads the command line itself: it expands
 // %NAME% everywhere, quotes or not; outside double quotes & | < > ( ) ^ act; every " toggles
 // quoting, \" included (no escapes); it drops CR and ends the line at LF. Then the batch sees

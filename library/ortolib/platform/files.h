@@ -20,7 +20,9 @@ namespace pt {
 // added to mode (close-on-exec on POSIX, "e"; not inheritable on Windows, "N"), so that a child
 // can neither write into the file nor, on Windows, keep it open (and so undeletable) after the
 // program has closed it. mode is what fopen takes ("rb", "wb", ...). Null on failure, with the
-// error for last_c_file_error, as fopen.
+// error for last_c_file_error, as fopen. On Windows a path whose full form reaches MAX_PATH
+// (260 characters) is opened in its \\?\ form, so that it opens without a longPathAware
+// manifest, as a shorter one does.
 std::FILE* c_file_open(const char* path, const char* mode,
                        text_encoding encoding = text_encoding::ansi);
 

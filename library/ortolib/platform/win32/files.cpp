@@ -1,6 +1,6 @@
 // Windows backend: C streams no child inherits, file identity by volume serial number and file
-// index, and the system error code that the C runtime keeps beside errno. A UTF-8 path goes to
-// the wide calls, so that any file name is reached.
+// index, and the system error code that the C runtime keeps beside errno. Every path goes to
+// the wide calls, so that any file name is reached, at any length.
 #include "ortolib/platform/files.h"
 
 #include <io.h>
@@ -42,8 +42,6 @@ void record_error(DWORD error) {
 std::FILE* c_file_open(const char* path, const char* mode, text_encoding encoding) {
   // Opened not inheritable ("N", a mode flag of the C library).
   const std::string kept_out = std::string(mode) + "N";
-  if (encoding == text_encoding::ansi)
-    return std::fopen(path, kept_out.c_str());
   std::wstring wide_name;
   std::wstring wide_mode;
   if (!platform::win32::wide_text(path, encoding, wide_name) ||
@@ -51,7 +49,9 @@ std::FILE* c_file_open(const char* path, const char* mode, text_encoding encodin
     record_error(ERROR_NO_UNICODE_TRANSLATION);
     return nullptr;
   }
-  return _wfopen(wide_name.c_str(), wide_mode.c_str());
+  // A path at or over MAX_PATH opens through its \\?\ form, which needs no manifest.
+  return _wfopen(platform::win32::within_path_limit(std::move(wide_name)).c_str(),
+                 wide_mode.c_str());
 }
 
 std::FILE* c_file_rewrite(const char* path, text_encoding encoding) {

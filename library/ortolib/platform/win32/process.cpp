@@ -140,22 +140,6 @@ class start_lock_guard {
   start_lock_guard& operator=(const start_lock_guard&) = delete;
 };
 
-// True for a file that CreateProcess hands to cmd.exe: a name ending in .bat or .cmd in any
-// case, also with trailing dots and spaces, which Windows drops from a path (a \\?\ path keeps
-// them, and so names another file).
-bool is_batch_file(std::string_view path) {
-  if (!path.starts_with("\\\\?\\")) {
-    while (!path.empty() && (path.back() == '.' || path.back() == ' '))
-      path.remove_suffix(1);
-  }
-  if (path.size() < 4)
-    return false;
-  std::string extension(path.substr(path.size() - 4));
-  for (char& c : extension)
-    c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-  return extension == ".bat" || extension == ".cmd";
-}
-
 // The request's application and arguments in one encoding, so that one set of rules builds
 // the line: as given when they share one, otherwise both in UTF-8 (the ANSI one converted as
 // the system converts it). False when a UTF-8 text is not valid UTF-8.
