@@ -9,6 +9,7 @@
 #include "examples/counted_nodes.h"
 #include "examples/fatal_report.h"
 #include "examples/formatting.h"
+#include "examples/input_streams.h"
 #include "examples/process_unit.h"
 #include "examples/streams.h"
 #include "examples/strings.h"
@@ -16,6 +17,7 @@
 #include "examples/variants.h"
 #include "ortolib/core/exception.h"
 #include "ortolib/core/fatal.h"
+#include "ortolib/streams/inmemory.h"
 #include "support/captured_log.h"
 #include "support/child_run.h"
 #include "support/exit_status.h"
@@ -174,6 +176,39 @@ TEST(StreamsExample, APipeCarriesTheTextToItsReader) {
   std::string longer = std::string(1000, 'p') + "\r\n\x1a\xff end";
   EXPECT_EQ(bytes_of(example::through_pipe(longer.c_str())), longer);
   EXPECT_TRUE(example::through_pipe("").is_empty());
+}
+
+TEST(InputStreamsExample, AStreamOfOnesOwnAndOneOverAStringReadAsAnyInputStream) {
+  pt::ref<pt::instm> pattern = example::make_pattern_input("abc", 10000);
+  pattern->open_stream();
+  pt::string line;
+  EXPECT_TRUE(pattern->read_line(line));
+  EXPECT_EQ(line.length(), 10000);
+  EXPECT_EQ(bytes_of(line).substr(9990), "abcabcabca");
+  EXPECT_FALSE(pattern->read_line(line));
+  EXPECT_EQ(example::count_lines_of("a\nb\r\n\nc"), 4);
+  EXPECT_EQ(example::count_lines_of(""), 0);
+}
+
+TEST(InputStreamsExample, AProgramIsFedFromEitherAndACutOutputIsReported) {
+  pt::string error = "left over";
+  pt::ref<pt::instm> memory = pt::make_ref<pt::inmemory>("from memory\n");
+  EXPECT_EQ(bytes_of(example::run_with_input(ORTO_TEST_CHILD, "stdin", *memory, -1, error)),
+            "from memory\n");
+  EXPECT_TRUE(error.is_empty());
+  // Far more than a pipe holds, made as it is fed.
+  pt::ref<pt::instm> pattern = example::make_pattern_input("0123456789", 3000000);
+  const std::string output =
+      bytes_of(example::run_with_input(ORTO_TEST_CHILD, "stdin", *pattern, -1, error));
+  ASSERT_EQ(output.size(), 3000000u);
+  EXPECT_EQ(output.substr(2999990), "0123456789");
+
+  captured_std_error errors;
+  pt::ref<pt::instm> short_pattern = example::make_pattern_input("xyz", 100);
+  EXPECT_EQ(bytes_of(example::run_with_input(ORTO_TEST_CHILD, "stdin", *short_pattern, 30, error)),
+            "xyzxyzxyzxyzxyzxyzxyzxyzxyzxyz");
+  EXPECT_EQ(bytes_of(error), "Output cut at its limit of 30 bytes (70 more bytes dropped)");
+  EXPECT_EQ(errors.text(), "Error: " + bytes_of(error) + "\n");
 }
 
 TEST(UnitsExample, AChainOfThreeUpperCasesAndNumbersTheLines) {

@@ -10,7 +10,6 @@
 #include <cstring>
 #include <ctime>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "fuzz/fuzz_input.h"
@@ -23,7 +22,7 @@ namespace {
 
 using pt::fuzz::check;
 
-enum class arg_type { int32, int64, real, text, pointer };
+enum class arg_type { int32, long_integer, int64, real, text, pointer };
 
 // One argument the format takes, with the value the fuzzer chose for it.
 struct argument {
@@ -41,51 +40,54 @@ bool is_flag(char c) {
   return c == ' ' || c == '#' || c == '+' || c == '-' || c == '.' || (c >= '0' && c <= '9');
 }
 
-// Compares two unsigned decimal numbers of any length (leading zeros allowed).
-int compare_numbers(std::string_view a, std::string_view b) {
-  a.remove_prefix(std::min(a.find_first_not_of('0'), a.size()));
-  b.remove_prefix(std::min(b.find_first_not_of('0'), b.size()));
-  if (a.size() != b.size())
-    return a.size() < b.size() ? -1 : 1;
-  return a.compare(b);
+constexpr long long beyond_int = 2147483648LL;
+
+// The width and precision of a directive (its flag characters, then anything) whose flag
+// characters come in the order the formatters read (flags, width, point, precision), each
+// capped at one past the int range; -1 for a precision not given. Out of order, the numbers
+// size nothing: in_order is false.
+struct field_numbers {
+  bool in_order = false;
+  long long width = 0;
+  long long precision = -1;
+};
+
+field_numbers numbers_of(const std::string& directive) {
+  field_numbers field;
+  std::size_t i = 1;
+  while (i < directive.size() && std::strchr(" #+-0", directive[i]) != nullptr)
+    ++i;
+  auto number_at = [&](long long& number) {
+    number = 0;
+    for (; i < directive.size() && directive[i] >= '0' && directive[i] <= '9'; ++i)
+      number = std::min(number * 10 + (directive[i] - '0'), beyond_int);
+  };
+  number_at(field.width);
+  if (i < directive.size() && directive[i] == '.') {
+    ++i;
+    number_at(field.precision);
+  }
+  field.in_order = i == directive.size() || !is_flag(directive[i]);
+  return field;
 }
 
-// The text the platform formatter gives, or nothing when it does not fit 4096 bytes. The
-// formatter is never handed a number it would spend gigabytes on. Where the flag characters
-// come in the order the formatters read (flags, width, point, precision), a width of 4096 or
-// more cannot fit, a precision beyond the int range is an overflow that writes nothing, and a
-// precision of 4096 stands for every larger one: a text it lengthens cannot fit either way, and
-// a text it only bounds (a string's bytes, the significant digits of "g") is the same.
+// A width or precision the model does not follow: within the int range, but so large that the
+// engine would write megabytes for it. Such a directive ends the format.
+bool too_large(long long number) { return number > 20000 && number < beyond_int; }
+
+// The platform formatter's whole text, in a buffer that holds it, and nothing for a width or
+// precision beyond the int range, which no formatter reads.
 template <class T>
-std::string formatted(std::string directive, T value) {
-  auto digits_from = [&](std::size_t at) {
-    std::size_t end = at;
-    while (end < directive.size() && directive[end] >= '0' && directive[end] <= '9')
-      ++end;
-    return end;
-  };
-  std::size_t width_at = 1;
-  while (width_at < directive.size() && std::strchr(" #+-0", directive[width_at]) != nullptr)
-    ++width_at;
-  const std::size_t width_end = digits_from(width_at);
-  std::size_t precision_at = 0, end = width_end;
-  if (directive[end] == '.') {
-    precision_at = end + 1;
-    end = digits_from(precision_at);
-  }
-  if (!is_flag(directive[end])) {  // in order: the modifier or the conversion follows
-    const std::string_view view(directive);
-    if (compare_numbers(view.substr(width_at, width_end - width_at), "4096") >= 0)
-      return {};
-    const std::string_view precision = view.substr(precision_at, end - precision_at);
-    if (precision_at != 0 && compare_numbers(precision, "2147483647") > 0)
-      return {};
-    if (precision_at != 0 && compare_numbers(precision, "4096") > 0)
-      directive.replace(precision_at, end - precision_at, "4096");
-  }
-  char text[output_size];
-  const int length = pt::platform::format_bounded(text, output_size, directive.c_str(), value);
-  return length > 0 ? std::string(text, static_cast<std::size_t>(length)) : std::string();
+std::string formatted(const std::string& directive, T value) {
+  const field_numbers field = numbers_of(directive);
+  if (field.in_order && (field.width >= beyond_int || field.precision >= beyond_int))
+    return {};
+  // Out of order the formatter prints part of the directive as text.
+  const long long room = field.in_order ? field.width + std::max(field.precision, 0LL) : 0;
+  std::vector<char> text(static_cast<std::size_t>(room + 8000));
+  const int length =
+      pt::platform::format_bounded(text.data(), text.size(), directive.c_str(), value);
+  return length > 0 ? std::string(text.data(), static_cast<std::size_t>(length)) : std::string();
 }
 
 // A timestamp by the proleptic Gregorian calendar of <chrono>, rendered with strftime.
@@ -139,6 +141,11 @@ std::string model(std::string& format, std::vector<argument>& arguments, pt::fuz
     std::string directive = "%";
     while (directive.size() < 123 && i < format.size() && is_flag(format[i]))
       directive += format[i++];
+    const field_numbers field = numbers_of(directive);
+    if (field.in_order && (too_large(field.width) || too_large(field.precision))) {
+      format.resize(percent);  // a text of megabytes: end the format here
+      break;
+    }
     const bool flags = directive.size() > 1;
     const char next = i < format.size() ? format[i] : '\0';
     char modifier = 0;  // 'L', 'h', 'q' (ll) or 'l'
@@ -157,6 +164,13 @@ std::string model(std::string& format, std::vector<argument>& arguments, pt::fuz
       if (modifier == 'q') {
         arg = {arg_type::int64, 0, in.integer<long long>()};
         out += formatted(directive + pt::platform::int64_length_modifier + c, arg.int64);
+      } else if (modifier == 'l') {
+        // A long: the formatter reads a 64-bit one through its own 64-bit modifier, so an
+        // out-of-order directive, which it prints as text, shows that modifier.
+        arg = {arg_type::long_integer, 0, in.integer<long>()};
+        out += sizeof(long) > 4 ? formatted(directive + pt::platform::int64_length_modifier + c,
+                                            static_cast<long long>(arg.int64))
+                                : formatted(directive + c, static_cast<int>(arg.int64));
       } else {
         arg = {arg_type::int32, in.integer<int>()};
         out += formatted(directive + (modifier == 'h' ? "h" : "") + c, arg.int32);
@@ -198,6 +212,8 @@ std::string model(std::string& format, std::vector<argument>& arguments, pt::fuz
       // A modifier without a conversion takes its argument and writes nothing.
       if (modifier == 'q')
         arg = {arg_type::int64, 0, in.integer<long long>()};
+      else if (modifier == 'l')
+        arg = {arg_type::long_integer, 0, in.integer<long>()};
       else if (modifier == 'L')
         arg = {arg_type::real};
       else
@@ -228,6 +244,8 @@ void call_with(pt::outmemory& stream, const std::string& format,
     const argument& a = arguments[index];
     switch (a.type) {
       case arg_type::int32: return call_with(stream, format, arguments, values..., a.int32);
+      case arg_type::long_integer:
+        return call_with(stream, format, arguments, values..., static_cast<long>(a.int64));
       case arg_type::int64: return call_with(stream, format, arguments, values..., a.int64);
       case arg_type::real: return call_with(stream, format, arguments, values..., a.real);
       case arg_type::text: return call_with(stream, format, arguments, values..., a.text);

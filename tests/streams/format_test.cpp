@@ -39,6 +39,15 @@ std::string platform_text(const std::string& directive, T value) {
   return length < 0 ? "<does not fit>" : std::string(text, static_cast<std::size_t>(length));
 }
 
+// The platform formatter's whole text for one directive, however long (up to 64 KiB).
+template <class T>
+std::string whole_text(const std::string& directive, T value) {
+  std::string text(std::size_t{1} << 16, '\0');
+  const int length = platform::format_bounded(text.data(), text.size(), directive.c_str(), value);
+  text.resize(length < 0 ? 0 : static_cast<std::size_t>(length));
+  return text;
+}
+
 const std::string int64_modifier = platform::int64_length_modifier;
 
 timestamp at(int year, unsigned month, unsigned day, int hour, int minute, int second) {
@@ -71,7 +80,7 @@ TEST(FormatText, AnUnknownConversionEndsTheOutputAndReadsNoMoreArguments) {
 
 TEST(FormatText, AModifierWithoutConversionTakesItsArgumentAndWritesTheLetter) {
   EXPECT_EQ(formatted("x%hy%d", 7, 9), "xy9");
-  EXPECT_EQ(formatted("%lz%d", 7, 9), "z9");
+  EXPECT_EQ(formatted("%lz%d", 7L, 9), "z9");
   EXPECT_EQ(formatted("%lln%s", static_cast<long long>(1) << 40, "s"), "ns");
   EXPECT_EQ(formatted("%Lw%d", 2.5, 3), "w3");
   EXPECT_EQ(formatted("%5h", 1), "");  // nothing after it, and the argument not rendered
@@ -101,7 +110,7 @@ TEST(FormatText, StringsAreWrittenWholeAndANullStringWritesNothing) {
   EXPECT_EQ(formatted("<%ls>", "narrow"), "<narrow>");
   EXPECT_EQ(formatted("<%-6s|", "ab"), platform_text("<%-6s|", "ab"));
   EXPECT_EQ(formatted("<%.2s>", "xyz"), platform_text("<%.2s>", "xyz"));
-  EXPECT_EQ(formatted("<%1s>", long_text.c_str()), "<>");  // flagged: 4096 bytes at most
+  EXPECT_EQ(formatted("<%1s>", long_text.c_str()), "<" + long_text + ">");  // flagged too
   EXPECT_EQ(formatted("%.4095s", long_text.c_str()), long_text.substr(0, 4095));
 }
 
@@ -119,14 +128,24 @@ TEST(FormatNumbers, IntegersMatchThePlatformFormatter) {
         << row.directive;
 }
 
-TEST(FormatNumbers, WithoutModifierAndWithHOrLThe32BitArgumentIsRead) {
+TEST(FormatNumbers, WithoutModifierAndWithHThe32BitArgumentIsRead) {
   // Each directive reads exactly 32 bits: the next argument follows undisturbed.
-  EXPECT_EQ(formatted("%ld %d", -5, 6), "-5 6");
-  EXPECT_EQ(formatted("%lu|", -1), platform_text("%u|", -1));
-  EXPECT_EQ(formatted("%lx|", -1), platform_text("%x|", -1));
   EXPECT_EQ(formatted("%hd %d", 70000, 1), platform_text("%hd", 70000) + " 1");
   EXPECT_EQ(formatted("%hx", 0x12345), platform_text("%hx", 0x12345));
   EXPECT_EQ(formatted("%Ld", -9), "-9");
+}
+
+TEST(FormatNumbers, WithLALongIsReadAtThePlatformsWidth) {
+  // 64 bits on Linux, 32 on Windows: what the platform's formatter makes of a long.
+  for (long value : {-5L, -1L, LONG_MIN, LONG_MAX}) {
+    EXPECT_EQ(formatted("%ld|%lu|%lx %d", value, value, value, 6),
+              platform_text("%ld|", value) + platform_text("%lu|", value) +
+                  platform_text("%lx", value) + " 6");
+  }
+  if constexpr (sizeof(long) == 8)
+    EXPECT_EQ(formatted("%ld", 5000000000L), "5000000000");
+  else  // Windows: 5000000000 is no long there; its low 32 bits are
+    EXPECT_EQ(formatted("%ld", static_cast<long>(5000000000 & 0xFFFFFFFF)), "705032704");
 }
 
 TEST(FormatNumbers, WithLLAll64BitsAreRead) {
@@ -153,22 +172,15 @@ TEST(FormatNumbers, FloatingPointMatchesThePlatformFormatter) {
   // L and l read a double too.
   EXPECT_EQ(formatted("%Lf %d", 1.5, 2), platform_text("%f", 1.5) + " 2");
   EXPECT_EQ(formatted("%.1lf", 1.25), platform_text("%.1f", 1.25));
-  EXPECT_EQ(formatted("<%5000f>", 1.0), "<>");  // too long for the buffer: left out
+  EXPECT_EQ(formatted("<%5000f>", 1.0), whole_text("<%5000f>", 1.0));  // past the buffer
   EXPECT_EQ(formatted("%.0f", 1e300).size(), 301u);
 }
 
-// What the engine must write for one directive: the formatter's text, or nothing.
-template <class T>
-std::string fitting_text(const std::string& directive, T value) {
-  const std::string text = platform_text(directive, value);
-  return text == "<does not fit>" ? "" : text;
-}
-
-TEST(FormatNumbers, AtTheEdgeOfTheBufferTheFormattersVerdictStands) {
+TEST(FormatNumbers, AtTheEdgeOfTheBufferEveryTextIsWhole) {
   // One character either side of 4096, for each way a text gets there.
   for (const char* directive :
        {"%4095d", "%4096d", "%.4095d", "%.4096d", "%+.4094d", "%+.4095d", "%#.4093x", "%#.4094x"})
-    EXPECT_EQ(formatted(directive, 7), fitting_text(directive, 7)) << directive;
+    EXPECT_EQ(formatted(directive, 7), whole_text(directive, 7)) << directive;
   const struct {
     const char* directive;
     double value;
@@ -179,23 +191,50 @@ TEST(FormatNumbers, AtTheEdgeOfTheBufferTheFormattersVerdictStands) {
       {"%.4095g", 0.1},       {"%.4094f", INFINITY},
   };
   for (const auto& row : rows)
-    EXPECT_EQ(formatted(row.directive, row.value), fitting_text(row.directive, row.value))
+    EXPECT_EQ(formatted(row.directive, row.value), whole_text(row.directive, row.value))
         << row.directive << " of " << row.value;
 }
 
-TEST(FormatNumbers, HugeWidthsAndPrecisionsGiveWhatTheLargestThatMattersGives) {
-  // A precision that only bounds the text: the text of a smaller one (a double has at most 767
+// Texts far longer than the engine's buffer, against the platform formatter's whole text: the
+// padding on either side or after a sign or "0x", zeros of a precision before the digits, after
+// the point and before an exponent, each as the platform writes it.
+TEST(FormatNumbers, TextsPastTheBufferAreWrittenWholeInPieces) {
+  for (const char* directive : {"%9000d", "%-9000d|", "%09000d", "%+.9000d", "% 9000.5000d",
+                                "%-+9000.5000d|", "%#.9000x", "%#09000X", "%-#9000o|"}) {
+    EXPECT_EQ(formatted(directive, -42), whole_text(directive, -42)) << directive;
+    EXPECT_EQ(formatted(directive, 0), whole_text(directive, 0)) << directive;
+  }
+  const double reals[] = {1.0 / 3, -0x1p1020, 0.0, -INFINITY};
+  for (const char* directive : {"%.9000f", "%09000.2f", "%-9000e|", "%+.5000e", "%#.5000g",
+                                "%-#9000.4500G|", "%9000g", "%09000.3000f"}) {
+    for (double value : reals)
+      EXPECT_EQ(formatted(directive, value), whole_text(directive, value))
+          << directive << " of " << value;
+  }
+  int object = 0;
+  for (const char* directive : {"%9000p", "%-9000p|", "%.5000p"})
+    EXPECT_EQ(formatted(directive, &object), whole_text(directive, &object)) << directive;
+  EXPECT_EQ(formatted("%9000c|%-9000c|%09000c", 'x', 'y', 'z'),
+            whole_text("%9000c|", 'x') + whole_text("%-9000c|", 'y') + whole_text("%09000c", 'z'));
+  // A precision that only bounds the text: the text of one that fits (a double has at most 767
   // significant digits, this one all of them).
   const double most_digits = 4.4501477170144023e-308;
-  EXPECT_EQ(formatted("%.999999999g", most_digits), fitting_text("%.4000g", most_digits));
+  EXPECT_EQ(formatted("%.999999999g", most_digits), whole_text("%.4000g", most_digits));
   EXPECT_EQ(formatted("<%-.999999999s|%-.999999999c>", "abc", 'x'), "<abc|x>");
-  EXPECT_EQ(formatted("%.999999999p", nullptr), fitting_text("%.4096p", nullptr));
-  EXPECT_EQ(formatted("%.999999999f", INFINITY), fitting_text("%.4096f", INFINITY));
-  // One that lengthens the text, a width beyond the buffer, a number beyond the int range.
-  EXPECT_EQ(formatted("<%.999999999d|%.999999999f|%#.999999999G>", 1, 1.0, 1.0), "<||>");
-  EXPECT_EQ(formatted("<%999999999s|%.2147483648d|%-.4294967299s>", "a", 7, "abc"), "<||>");
+  // A width or precision beyond the int range, which no formatter reads, writes nothing.
+  EXPECT_EQ(formatted("<%2147483648s|%.2147483648d|%-.4294967299s>", "a", 7, "abc"), "<||>");
   // Out of order, no number sizes a text: the formatter prints part of the directive.
-  EXPECT_EQ(formatted("%5000#d", 7), fitting_text("%5000#d", 7));
+  EXPECT_EQ(formatted("%5000#d", 7), whole_text("%5000#d", 7));
+}
+
+TEST(FormatText, FlaggedStringsPastTheBufferAreWrittenWhole) {
+  const std::string text(5000, 's'), cut(4500, 's'), padding(3000, ' ');
+  EXPECT_EQ(formatted("[%-10s]", text.c_str()), "[" + text + "]");
+  EXPECT_EQ(formatted("[%.4500s]", text.c_str()), "[" + cut + "]");
+  EXPECT_EQ(formatted("[%8000s|%-8000.4500s]", text.c_str(), text.c_str()),
+            "[" + padding + text + "|" + cut + padding + std::string(500, ' ') + "]");
+  // The "0" flag pads as the platform pads a short text.
+  EXPECT_EQ(formatted("%08000s", "ab"), std::string(7998, whole_text("%03s", "x")[0]) + "ab");
 }
 
 TEST(FormatNumbers, PointersMatchThePlatformFormatter) {

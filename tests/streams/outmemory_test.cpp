@@ -71,6 +71,26 @@ TEST(Outmemory, AWriteIsCutAtTheLimitWithoutAnError) {
   EXPECT_EQ(text_of(none), "");
 }
 
+TEST(Outmemory, ACutSaysHowManyBytesTheLimitKeptOut) {
+  outmemory out(4);
+  out.open_stream();
+  EXPECT_EQ(out.write_block("abcd", 4), 4);  // up to the limit: nothing kept out yet
+  EXPECT_FALSE(out.was_cut());
+  out.write_block("efg", 3);
+  out.put_byte('h');
+  EXPECT_TRUE(out.was_cut());
+  EXPECT_EQ(out.dropped_bytes(), 4);
+  out.open_stream();  // each opening starts uncut
+  EXPECT_EQ(out.write_block("abcdef", 6), 4);
+  EXPECT_EQ(out.dropped_bytes(), 2);
+  out.open_stream();
+  EXPECT_FALSE(out.was_cut());
+  outmemory unlimited;
+  unlimited.open_stream();
+  unlimited.write_text("anything");
+  EXPECT_FALSE(unlimited.was_cut());
+}
+
 TEST(OutmemoryDeathTest, TextPastTheLongestStringIsStringOverflow) {
   // The ceiling of collected output, just under 2 GiB: a write past it is fatal, never a length
   // cut to 32 bits. Put at the ceiling by its position, the stream allocates nothing first.

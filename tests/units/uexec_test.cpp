@@ -19,6 +19,7 @@
 #include "ortolib/platform/private/pipe.h"
 #include "ortolib/platform/private/process.h"
 #include "ortolib/streams/infile.h"
+#include "ortolib/streams/inmemory.h"
 #include "ortolib/streams/outfile.h"
 #include "ortolib/streams/outmemory.h"
 #include "ortolib/streams/standard_streams.h"
@@ -187,9 +188,10 @@ TEST(Uexec, BinaryAndLargeOutputPassesUnchanged) {
     ASSERT_EQ(output[5 + i], "0123456789abcdef"[i % 16]) << i;
 }
 
-TEST(Uexec, AMemoryStreamWithALimitKeepsItsFirstBytesAndTheChildRunsToItsEnd) {
+TEST(Uexec, AMemoryStreamWithALimitKeepsItsFirstBytesAndTheRunSaysItWasCut) {
   // Past the limit the pipe is still read to its end, so a child that writes more than the
   // stream keeps, and more than a pipe holds, is not left blocked.
+  captured_std_error errors;
   child_exec child({"fill=300000", "exit=4"});
   release(child.memory);
   child.memory = addref(new outmemory(100001));
@@ -198,6 +200,16 @@ TEST(Uexec, AMemoryStreamWithALimitKeepsItsFirstBytesAndTheChildRunsToItsEnd) {
   for (std::size_t i = 0; i < output.size(); ++i)
     ASSERT_EQ(output[i], "0123456789abcdef"[i % 16]) << i;
   EXPECT_EQ(child.unit->exit_code, 4);
+  const std::string message = "Output cut at its limit of 100001 bytes (199999 more bytes dropped)";
+  EXPECT_TRUE(child.unit->failed());
+  EXPECT_EQ(text_of(child.unit->last_error()), message);
+  EXPECT_EQ(errors.text(), "Error: " + message + "\n");
+  // Up to the limit exactly is no cut.
+  child_exec exact({"fill=300"});
+  release(exact.memory);
+  exact.memory = addref(new outmemory(300));
+  EXPECT_EQ(exact.run().size(), 300u);
+  EXPECT_FALSE(exact.unit->failed());
 }
 
 TEST(Uexec, ExceptionCodesAreRecordedAnd259NeverIs) {
@@ -407,6 +419,23 @@ TEST(Uexec, FeedingAndCollectingNeverWaitOnEachOther) {
     EXPECT_EQ(child.unit->input_after_work, source);
     release(source);
   }
+}
+
+// A memory text as the child's input: 50 MiB through a child that copies its input to its
+// output, every byte back in order.
+TEST(Uexec, AnInmemoryInputReachesTheChildWhole) {
+  std::string data(std::size_t{50} << 20, '\0');
+  for (std::size_t i = 0; i < data.size(); ++i)
+    data[i] = static_cast<char>(i * 7 + i / 4093);  // every byte value, in no short period
+  inmemory* source = addref(new inmemory(data.data(), static_cast<std::int32_t>(data.size())));
+  child_exec child({"stdin"});
+  assign_ref(child.unit->input_stream, source);
+  const std::string output = child.run();
+  EXPECT_EQ(output.size(), data.size());
+  EXPECT_TRUE(output == data);
+  EXPECT_EQ(child.unit->exit_code, 0);
+  EXPECT_FALSE(child.unit->failed());
+  release(source);
 }
 
 // From another thread: a run in progress ends as for a child killed from outside, and a held

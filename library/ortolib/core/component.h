@@ -62,6 +62,7 @@ inline constexpr std::int32_t kind_unit = 3;
 inline constexpr std::int32_t kind_uexec = 3;
 inline constexpr std::int32_t kind_infile = 0x101;
 inline constexpr std::int32_t kind_outfile = 0x102;
+inline constexpr std::int32_t kind_inmemory = 0x201;
 inline constexpr std::int32_t kind_outmemory = 0x202;
 inline constexpr std::int32_t kind_logfile = 0x10102;
 inline constexpr std::int32_t kind_family_and_device = 0xFFFF;

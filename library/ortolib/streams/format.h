@@ -22,7 +22,9 @@ extern const char* long_time_format;   // "%a %b %d %X %Y"
 //
 //   directive                      argument            text
 //   %c                             int                 the byte itself (with flags: formatter)
-//   %d %i %o %u %x %X, %h.., %l..  32-bit int          formatter (%h.. as a short)
+//   %d %i %o %u %x %X, %h..        32-bit int          formatter (%h.. as a short)
+//   %l d i o u x X                 long                formatter: the platform's long, 64 bits
+//                                                      on Linux, 32 on Windows
 //   %ll d i o u x X                64-bit int          formatter
 //   %s                             const char*         the text (null: nothing, flags or not)
 //   %p                             pointer             formatter
@@ -35,14 +37,14 @@ extern const char* long_time_format;   // "%a %b %d %X %Y"
 // with a length modifier but no conversion letter takes its argument, writes nothing, and the
 // letter is written as text. A directive with neither (an unknown letter, "*", "n", "%" after
 // flags, a lone "%" at the end, more than 122 flag characters) ends the output there, reading
-// no further argument. A directive whose text does not fit 4096 bytes, and a timestamp
-// outside the calendar, write nothing. Where flags, width, point and precision come in that
-// order, a width of 4096 or more, a precision beyond the int range, and a precision that forces
-// a text of 4096 characters or more (d i o u x X e E f, and g G with "#") write nothing
-// without reaching the formatter, and a larger precision than can matter is cut to one that
-// gives the same text; so no directive costs the formatter more than a buffer's worth of work.
-// In any other order the formatter prints part of the directive as text. Uses buffers on the
-// stack and no heap. Stream errors pass through.
+// no further argument. Every directive's text is written whole, with its padding and
+// precision, whatever its length: a text that fits 4096 bytes from a buffer on the stack, a
+// longer one in pieces (the formatter renders it at a width and precision that fit, and the
+// runs of padding and of a precision's zeros follow on their own), so no directive allocates
+// or costs the formatter more than a few buffers' worth of work. Where flags, width, point and
+// precision come in that order, a width or precision beyond the int range, which no formatter
+// reads, writes nothing; in any other order the formatter prints part of the directive as
+// text. A timestamp outside the calendar writes nothing. Stream errors pass through.
 void write_formatted(outstm& stream, const char* format, va_list arguments);
 
 // The same with the count arguments of a checked call (format_args.h, format_string.h), each

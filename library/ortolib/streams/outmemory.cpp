@@ -19,7 +19,7 @@ string outmemory::collected_text() {
   return text;
 }
 
-void outmemory::device_open() {}
+void outmemory::device_open() { dropped = 0; }
 
 void outmemory::device_close() { text.clear(); }
 
@@ -37,8 +37,9 @@ std::int32_t outmemory::device_write(const void* source, std::int32_t count) {
   if (count <= 0)
     return 0;
   if (size_limit >= 0 && position + count > size_limit) {
-    std::int64_t room = size_limit - position;
-    if (room <= 0)
+    const std::int64_t room = size_limit - position > 0 ? size_limit - position : 0;
+    dropped += count - room;
+    if (room == 0)
       return 0;
     count = static_cast<std::int32_t>(room);
   }

@@ -11,8 +11,9 @@ namespace pt {
 
 // Unbuffered: every write goes straight into text, which grows through string::set_length
 // only (no reserve of its own). A write that reaches size_limit is cut there without an error
-// (the stream is then at end and later writes take nothing). Closing, reopening or destroying
-// the stream empties text, so take collected_text before closing. No OS handle.
+// (the stream is then at end and later writes take nothing); was_cut and dropped_bytes tell
+// afterwards. Closing, reopening or destroying the stream empties text, so take
+// collected_text before closing. No OS handle.
 class outmemory : public outstm {
  public:
   string text;              // the bytes written since the stream was opened
@@ -28,6 +29,11 @@ class outmemory : public outstm {
   // "Stream inactive" on a closed stream.
   string collected_text();
 
+  // Whether the size limit has kept bytes out since the stream was opened, and how many: what
+  // writes offered beyond the limit. Both start again at each open.
+  bool was_cut() const { return dropped > 0; }
+  std::int64_t dropped_bytes() const { return dropped; }
+
  protected:
   void device_open() override;   // nothing to open
   void device_close() override;  // empties text
@@ -38,6 +44,9 @@ class outmemory : public outstm {
   // Stores count bytes at the write position, lengthening text as needed, and returns how
   // many were stored (fewer at the size limit, 0 for count <= 0).
   std::int32_t device_write(const void* source, std::int32_t count) override;
+
+ private:
+  std::int64_t dropped = 0;  // bytes kept out by size_limit since the last open
 };
 
 }  // namespace pt

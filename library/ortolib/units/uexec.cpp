@@ -25,6 +25,7 @@
 #include "ortolib/streams/infile.h"
 #include "ortolib/streams/local_pipe.h"
 #include "ortolib/streams/outfile.h"
+#include "ortolib/streams/outmemory.h"
 #include "ortolib/units/input_feeder.h"
 #include "ortolib/units/thread.h"
 
@@ -465,6 +466,17 @@ class output_watch {
   platform::child_watch* watch_ = nullptr;
 };
 
+// A memory stream whose size limit kept part of the child's output out makes the run a
+// failure that says so, once the child's end is recorded: a caller never takes a cut text for
+// the whole one.
+void refuse_cut_output(outstm* destination) {
+  const auto* memory = dynamic_cast<const outmemory*>(destination);
+  if (memory != nullptr && memory->was_cut())
+    throw new exception("Output cut at its limit of " + int_to_decimal(memory->size_limit) +
+                        " bytes (" + int_to_decimal(memory->dropped_bytes()) +
+                        " more bytes dropped)");
+}
+
 }  // namespace
 
 uexec::uexec() = default;
@@ -645,6 +657,10 @@ void uexec::work() {
   if (run_timed_out)
     throw new exception("Couldn't finish '" + shown_path() + "' - timed out after " +
                         int_to_decimal(time_limit) + " ms");
+  if (!background) {
+    refuse_cut_output(streams.saved_output != nullptr ? streams.saved_output : output_stream);
+    refuse_cut_output(errors);
+  }
   // streams puts the saved streams back and closes the pipe ends as it goes; child_thread
   // releases the thread handle.
 }

@@ -60,6 +60,10 @@ namespace pt {
 // of an earlier run still runs (process <id>)" when the unit still holds a child that runs
 // (below), and "Couldn't run '<path>' - stopped before it started" for a stand-in whose process
 // was asked to stop before the child existed (hold_stops_until_exit).
+// An outmemory output whose size limit kept part of the child's output out
+// (outmemory::was_cut) fails the run too, once the child's exit code is recorded: "Output cut
+// at its limit of <limit> bytes (<n> more bytes dropped)"; the text up to the limit stays in
+// the stream.
 //
 // Background mode starts the child and returns without copying or waiting; the unit then
 // holds the child (process_handle, process_id). It is meant to be set before a run: set during
