@@ -2,9 +2,12 @@
 # Benchmarks cmdwrap against a minimal C program that does the same job (bench/reference_driver.c)
 # and, natively, against Python's subprocess.run (bench/python_peer.py): whole-process runs,
 # interleaved, natively and under wine, every run checked for its exit status and its result
-# file byte for byte; medians, ratios and peak resident memory. Then the picture of time against
-# output size (1 KiB to 1 GiB), and the micro-benchmarks of the library (bench/micro/). The
-# method is in docs/PERFORMANCE.md.
+# file byte for byte; medians, ratios and peak resident memory. Then the library's process unit
+# against Python's subprocess.run(input=..., capture_output=True) on real programs (cat, tr,
+# sort, a child that never reads its input, one that exits early), standard error joined and
+# apart (bench/unit_driver.cpp, bench/python_run_peer.py), natively. Then the picture of time
+# against output size (1 KiB to 1 GiB), and the micro-benchmarks of the library (bench/micro/).
+# The method is in docs/PERFORMANCE.md.
 #
 #   bench/run.sh                 start-up, 1, 16 and 64 MiB rows, native and wine; the picture
 #                                (docs/performance.svg); micro-benchmarks
@@ -16,8 +19,8 @@
 #                                folder only: a check that everything works, not figures
 #
 # Builds what it needs: the release preset (cmdwrap, test_child), the bench preset (the
-# micro-benchmarks), the mingw preset (cmdwrap.exe, test_child.exe) and the reference driver
-# for both. Scratch files and results go to build/bench-run/.
+# micro-benchmarks and the unit driver), the mingw preset (cmdwrap.exe, test_child.exe) and the
+# reference driver for both. Scratch files and results go to build/bench-run/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/lib.sh
@@ -39,9 +42,8 @@ done
 
 # Debian's own Python runs the peer and draws the picture, whatever python3 comes first on PATH.
 python=/usr/bin/python3
-packages=(cmake ninja-build g++ libgtest-dev python3)
+packages=(cmake ninja-build g++ libgtest-dev python3 libbenchmark-dev coreutils)
 [ $with_picture -eq 0 ] || packages+=(python3-matplotlib)
-[ $with_micro -eq 0 ] || packages+=(libbenchmark-dev)
 [ $with_wine -eq 0 ] || packages+=(googletest g++-mingw-w64-x86-64-posix wine64)
 ensure_packages "${packages[@]}"
 
@@ -63,11 +65,11 @@ if [ $with_wine -eq 1 ]; then
   cmake --build --preset mingw -j "$jobs" --target cmdwrap test_child >/dev/null
   x86_64-w64-mingw32-gcc-posix "${c_flags[@]}" -o "$work/reference_driver.exe" bench/reference_driver.c
 fi
-if [ $with_micro -eq 1 ]; then
-  echo "== build: bench preset (micro-benchmarks)"
-  cmake --preset bench >/dev/null
-  cmake --build --preset bench -j "$jobs" --target micro_benchmarks >/dev/null
-fi
+echo "== build: bench preset (unit driver$([ $with_micro -eq 0 ] || echo ", micro-benchmarks"))"
+cmake --preset bench >/dev/null
+bench_targets=(unit_driver)
+[ $with_micro -eq 0 ] || bench_targets+=(micro_benchmarks)
+cmake --build --preset bench -j "$jobs" --target "${bench_targets[@]}" >/dev/null
 
 # -------------------------------------------------------------- the expected results
 
@@ -302,12 +304,102 @@ report_platform() {  # <platform>
   done
 }
 
+# ---------------------------------------------------------------- the library rows
+
+# The process unit against Python's subprocess.run on the same program and input, standard
+# error joined ("joined") and apart ("split"). Each case: its input, its program, and what that
+# program writes, made by running it directly on the input (in the C locale, as the runs are).
+library_cases="cat tr sort never-reads exits-early"
+export LC_ALL=C
+
+library_lines() {  # <count> <file>: lines of text, the same every time
+  awk -v n="$1" 'BEGIN { srand(1); for (i = 0; i < n; ++i)
+    printf "%08x line %d of the benchmark, and some more words to read\n", int(rand() * 4294967295), i }' >"$2"
+}
+
+library_command() {  # <case>
+  case "$1" in
+    cat) echo "/bin/cat" ;;
+    tr) echo "/usr/bin/tr a-z A-Z" ;;
+    sort) echo "/usr/bin/sort" ;;
+    never-reads) echo "$PWD/build/release/tests/child/test_child fill=5000000" ;;
+    exits-early) echo "/usr/bin/head -c 1024" ;;
+  esac
+}
+
+prepare_library_case() {  # <case>
+  local input=$work/library-input-$1
+  if [ ! -f "$input" ]; then
+    case "$1" in
+      tr) library_lines 140000 "$input" ;;        # about 8 MiB
+      sort) library_lines 200000 "$input" ;;      # 200 000 lines
+      *) library_lines 280000 "$input" ;;         # about 16 MiB
+    esac
+  fi
+  # shellcheck disable=SC2046  # the command is split on purpose; no path holds a space
+  $(library_command "$1") <"$input" >"$work/library-expected-$1"
+}
+
+library_runs() {  # <case>
+  [ $quick -eq 0 ] || { echo 3; return; }
+  echo 15
+}
+
+library_run() {  # <case> <joined|split> <unit|python>
+  local split=() driver
+  [ "$2" = joined ] || split=(--split)
+  if [ "$3" = unit ]; then
+    driver=("$PWD/build/bench/bench/unit_driver")
+  else
+    driver=("$python" "$PWD/bench/python_run_peer.py")
+  fi
+  local out=$work/library-output-$3
+  # shellcheck disable=SC2046  # the command is split on purpose; no path holds a space
+  "$work/measure" "" "$out" "$work/library-expected-$1" "${driver[@]}" "${split[@]}" \
+    "$work/library-input-$1" "$out" $(library_command "$1") \
+    >>"$work/samples-library-$1-$2-$3"
+}
+
+run_library_rows() {
+  local case mode round runs
+  for case in $library_cases; do
+    prepare_library_case "$case"
+    runs=$(library_runs "$case")
+    for mode in joined split; do
+      echo "== library: $case, standard error $mode, $runs rounds of: the process unit, Python"
+      rm -f "$work/samples-library-$case-$mode-"*
+      for ((round = 1; round <= runs; round++)); do
+        library_run "$case" "$mode" unit
+        library_run "$case" "$mode" python
+      done
+    done
+  done
+}
+
+report_library() {
+  echo
+  echo "### The process unit against Python's subprocess.run (native)"
+  echo
+  echo "| Case | Standard error | Runs | Process unit | Python subprocess.run | unit / Python |"
+  echo "|---|---|---|---|---|---|"
+  local case mode unit peer
+  for case in $library_cases; do
+    for mode in joined split; do
+      unit=$(median "$work/samples-library-$case-$mode-unit" 1)
+      peer=$(median "$work/samples-library-$case-$mode-python" 1)
+      echo "| $case | $mode | $(wc -l <"$work/samples-library-$case-$mode-unit") |" \
+        "$(ms "$unit") ms | $(ms "$peer") ms | $(ratio "$unit" "$peer") |"
+    done
+  done
+}
+
 # --------------------------------------------------------------------------- running
 
 load_before=$(uptime)
 echo "== load before the runs: $load_before"
 rm -f "$work/picture-medians.txt"
 run_platform native
+run_library_rows
 [ $with_picture -eq 0 ] || run_picture native
 if [ $with_wine -eq 1 ]; then
   start_wine
@@ -326,6 +418,7 @@ echo "== load after the runs: $load_after"
   echo
   echo "Load before the runs: ${load_before#*load average: }; after: ${load_after#*load average: }."
   report_platform native
+  report_library
   [ $with_wine -eq 0 ] || report_platform wine
 } >"$results"
 

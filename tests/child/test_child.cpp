@@ -9,6 +9,7 @@
 //                   those the ANSI code page lacks; on POSIX argv as it is)
 //   out=<hex>       those bytes to stdout        err=<hex>   those bytes to stderr
 //   fill=<n>        n bytes to stdout, byte i being "0123456789abcdef"[i % 16]
+//   fill-err=<n>    the same to stderr
 //   stdin           standard input copied to stdout until its end
 //   stdin-doubled   the same with every byte written twice: it writes twice what it reads
 //   wait-stdin      waits until one byte can be read from standard input (and takes it) or
@@ -263,6 +264,8 @@ int main(int argc, char** argv) {
       write_all(handles.error, from_hex(value));
     } else if (is("fill=")) {
       fill(handles.output, number(value));
+    } else if (is("fill-err=")) {
+      fill(handles.error, number(value));
     } else if (command == "stdin" || command == "stdin-doubled") {
       copy_input(handles, command == "stdin-doubled");
     } else if (command == "wait-stdin") {

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -29,6 +30,8 @@
 #include "support/fatal_report.h"
 #include "support/handle_probes.h"
 #include "support/line_ends.h"
+#include "support/on_windows.h"
+#include "support/process_limits.h"
 #include "support/scratch_file.h"
 #include "support/signal_report.h"
 
@@ -503,6 +506,78 @@ TEST(Uexec, ATerminatedRunEndsWhenWhatHoldsTheOutputLeftTheTree) {
 
 // Its work still runs on the worker: the report names the unit's own class and the process
 // ends at once, without the clean-ups the work could still be using (clean under TSan).
+// What the helper child's fill=<count> writes.
+std::string fill_pattern(std::size_t count) {
+  std::string bytes(count, '\0');
+  for (std::size_t i = 0; i < count; ++i)
+    bytes[i] = "0123456789abcdef"[i % 16];
+  return bytes;
+}
+
+// Standard error apart: both pipes are read at once, so a child that fills either first never
+// waits for the other to be read, whichever order it writes them in.
+TEST(Uexec, StandardErrorGoesApartToItsOwnStreamWithoutAWait) {
+  constexpr std::size_t size = std::size_t{8} << 20;
+  for (const char* first : {"fill-err=", "fill="}) {
+    const char* second = std::string_view(first) == "fill=" ? "fill-err=" : "fill=";
+    child_exec child({first + std::to_string(size), second + std::to_string(size), "exit=3"});
+    outmemory* errors = addref(new outmemory(-1));
+    assign_ref(child.unit->error_stream, errors);
+    EXPECT_TRUE(child.run() == fill_pattern(size)) << "standard output";
+    EXPECT_TRUE(text_of(errors->collected_text()) == fill_pattern(size)) << "standard error";
+    EXPECT_EQ(child.unit->exit_code, 3);
+    EXPECT_FALSE(child.unit->failed());
+    release(errors);
+  }
+}
+
+// A time limit ends the child and its tree and keeps the output so far; the run fails and
+// says it timed out, which no exit code can say.
+TEST(Uexec, ATimeLimitEndsTheTreeAndKeepsTheOutput) {
+  captured_std_error errors;
+  platform::handle probe_read = platform::no_handle, probe_write = platform::no_handle;
+  ASSERT_TRUE(platform::pipe_create(probe_read, probe_write));
+  test::make_inheritable(probe_write);  // held by the child and the grandchild alike
+  child_exec child({"out=" + hex("started"), "grandchild=60000", "sleep=60000"});
+  child.unit->time_limit = 500;
+  const std::string output = child.run();
+  platform::handle_close(probe_write);
+  EXPECT_EQ(output, "started");
+  EXPECT_TRUE(child.unit->timed_out());
+  EXPECT_EQ(text_of(child.unit->last_error()),
+            "Couldn't finish '" ORTO_TEST_CHILD "' - timed out after 500 ms");
+  EXPECT_EQ(static_cast<std::uint32_t>(child.unit->exit_code), platform::killed_exit_code);
+  EXPECT_TRUE(test::eventually([&] { return !test::pipe_has_writer(probe_read); }))
+      << "something the child started outlives the limit";
+  platform::handle_close(probe_read);
+
+  child.unit->args = variant();
+  child.unit->add_argument("exit=2");
+  child.run();  // well within the limit: nothing else changes
+  EXPECT_FALSE(child.unit->timed_out());
+  EXPECT_EQ(child.unit->exit_code, 2);
+}
+
+// The signal that ended a POSIX child is kept beside its exception code; 0 on Windows.
+TEST(Uexec, TheSignalThatEndedTheChildIsKept) {
+  scratch_file started("signal-started"), pid_file("signal-pid");
+  child_exec killed({"pid=" + hex(pid_file.path()), "mark=" + hex(started.path()), "sleep=60000"});
+  killed.unit->run_unit(true);
+  ASSERT_TRUE(test::eventually([&] { return std::filesystem::exists(started.path()); }));
+  std::uint32_t pid = 0;
+  ASSERT_TRUE(std::ifstream(pid_file.path()) >> pid);
+  if (!test::process_signal(pid, test::test_signal::terminate))
+    killed.unit->terminate_child();  // no signals: TerminateProcess
+  killed.unit->wait_run();
+  EXPECT_EQ(killed.unit->exit_signal, test::on_windows() ? 0 : 15);  // SIGTERM
+  EXPECT_EQ(static_cast<std::uint32_t>(killed.unit->exit_code), platform::killed_exit_code);
+
+  child_exec exited({"exit=9"});
+  exited.run();
+  EXPECT_EQ(exited.unit->exit_code, 9);
+  EXPECT_EQ(exited.unit->exit_signal, 0);
+}
+
 TEST(UexecDeathTest, DestroyingAUnitWhoseWorkStillRunsIsFatalAndNamesItsClass) {
   scratch_file started("doomed-started");
   EXPECT_FATAL(

@@ -3,6 +3,10 @@
 // a child that the unit lets run on.
 #include "ortolib/units/uexec.h"
 
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -78,12 +82,20 @@ class run_streams {
     drop(saved_output);
     drop(feeder);
     drop(collector);
+    drop(error_writer);
+    drop(error_collector);
   }
 
-  instm* saved_input = nullptr;    // the unit's input, while a pipe's read end stands in for it
-  outstm* saved_output = nullptr;  // the unit's output, while a pipe's write end stands in for it
-  outfile* feeder = nullptr;       // writes saved_input's data into the child's input pipe
-  infile* collector = nullptr;     // reads the child's output pipe
+  instm* saved_input = nullptr;     // the unit's input, while a pipe's read end stands in for it
+  outstm* saved_output = nullptr;   // the unit's output, while a pipe's write end stands in for it
+  outfile* feeder = nullptr;        // writes saved_input's data into the child's input pipe
+  infile* collector = nullptr;      // reads the child's output pipe
+  outfile* error_writer = nullptr;  // the child's end of its error pipe, until it holds it
+  infile* error_collector = nullptr;  // reads the child's error pipe
+
+  unit& owner_unit() { return owner; }
+  // Whether the run reads an output of the child through a pipe.
+  bool reads_output() const { return collector != nullptr || error_collector != nullptr; }
 
   // Puts the read end of a new pipe into the input slot; the write end is the feeder.
   void substitute_input() {
@@ -94,6 +106,15 @@ class run_streams {
     feeder = addref(new outfile);
     feeder->set_buffer_size(0);
     make_local_pipe(*reader, *feeder);
+  }
+
+  // A pipe of its own for the child's standard error, which goes apart from its output.
+  void substitute_error() {
+    error_writer = addref(new outfile);
+    error_writer->set_buffer_size(0);
+    error_collector = addref(new infile);
+    error_collector->set_buffer_size(0);
+    make_local_pipe(*error_collector, *error_writer);
   }
 
   // Puts the write end of a new pipe into the output slot; the read end is the collector.
@@ -250,6 +271,153 @@ void copy_data(run_streams& streams, const bool& background, platform::child_wat
   }
 }
 
+// Collects the child's standard error apart, on a thread of its own, while the output is
+// collected: a child that fills one pipe while the other is read never waits. As with the
+// output, a failure of the destination does not stop the reading, so that the child can go on
+// and end; the first failure is thrown by finish.
+class error_collection final : public thread {
+ public:
+  error_collection(infile& pipe, outstm& destination, platform::child_watch* watch)
+      : thread(false), pipe_(pipe), destination_(destination), watch_(watch) {
+    launch();
+  }
+  ~error_collection() override { waitfor(); }
+  error_collection(const error_collection&) = delete;
+  error_collection& operator=(const error_collection&) = delete;
+
+  void finish() {
+    waitfor();
+    failure_.rethrow();
+  }
+
+ protected:
+  void run() override {
+    if (watch_ != nullptr)
+      platform::child_watch_join(watch_);
+    copy_buffer buffer;
+    try {
+      for (std::int32_t got; (got = read_output(pipe_, buffer.get(), watch_)) > 0;) {
+        if (failure_.has_exception())
+          continue;
+        try {
+          destination_.write_block(buffer.get(), got);
+        } catch (...) {
+          failure_.keep_current();
+        }
+      }
+    } catch (...) {
+      failure_.keep_current();  // the pipe itself failed: nothing more can be read
+    }
+  }
+
+ private:
+  infile& pipe_;
+  outstm& destination_;
+  platform::child_watch* watch_;
+  pending_exception failure_;
+};
+
+// Ends the run's child and its tree when the time limit passes, from a thread of its own that
+// waits for the limit or the end of the run, whichever comes first.
+class run_deadline final : public thread {
+ public:
+  run_deadline(uexec& unit, std::int32_t milliseconds)
+      : thread(false), unit_(unit), limit_(milliseconds) {
+    launch();
+  }
+  ~run_deadline() override { end(); }
+  run_deadline(const run_deadline&) = delete;
+  run_deadline& operator=(const run_deadline&) = delete;
+
+  // The run is over: the thread ends at once if the limit has not passed. True when it passed
+  // and the child was ended for it.
+  bool end() {
+    {
+      const std::lock_guard<std::mutex> hold(lock_);
+      over_ = true;
+    }
+    over_changed_.notify_all();
+    waitfor();
+    return passed_;
+  }
+
+ protected:
+  void run() override {
+    std::unique_lock<std::mutex> hold(lock_);
+    if (over_changed_.wait_for(hold, std::chrono::milliseconds(limit_), [this] { return over_; }))
+      return;
+    hold.unlock();
+    passed_ = unit_.terminate_child();  // read by end, after the thread has ended
+  }
+
+ private:
+  uexec& unit_;
+  std::int32_t limit_;
+  std::mutex lock_;
+  std::condition_variable over_changed_;
+  bool over_ = false;
+  bool passed_ = false;
+};
+
+// What the child is given where its streams go through pipes, and what the parent closes of
+// those pipes once the child holds them.
+struct child_ends {
+  bool close_input = false;
+  bool close_output = false;
+  platform::handle error = platform::no_handle;  // the child's standard error
+};
+
+// Puts pipes in place of the unit's streams that have no OS handle, and one for a separate
+// error stream without one.
+child_ends place_streams(run_streams& streams, outstm* errors) {
+  unit& owner = streams.owner_unit();
+  child_ends ends;
+  if (owner.input_stream->os_handle == platform::no_handle)
+    streams.substitute_input();
+  ends.close_input = is_pipe_end<infile>(owner.input_stream, kind_infile);
+  if (owner.output_stream->os_handle == platform::no_handle)
+    streams.substitute_output();
+  ends.close_output = is_pipe_end<outfile>(owner.output_stream, kind_outfile);
+  ends.error = owner.output_stream->os_handle;
+  if (errors != nullptr) {
+    if (errors->os_handle == platform::no_handle)
+      streams.substitute_error();
+    ends.error = streams.error_writer != nullptr ? streams.error_writer->os_handle
+                                                 : errors->os_handle;
+  }
+  return ends;
+}
+
+// From here on the child holds the only write ends of its output pipes, so each collector sees
+// the end of data once the child and everything that inherited the end have closed it.
+void close_parent_ends(run_streams& streams, const child_ends& ends) {
+  unit& owner = streams.owner_unit();
+  if (ends.close_output)
+    owner.output_stream->close_stream();
+  if (ends.close_input)
+    owner.input_stream->close_stream();
+  drop(streams.error_writer);
+}
+
+// Reads the child's output, and its standard error apart when that has a pipe of its own,
+// until their ends (or the watch ends the reads after a stop). When the output fails the
+// error's reads are abandoned at once, as the child may hold that pipe for ever.
+void collect_outputs(run_streams& streams, outstm* errors, const bool& background,
+                     platform::child_watch* watch) {
+  std::optional<error_collection> error_reads;
+  if (streams.error_collector != nullptr && !background)
+    error_reads.emplace(*streams.error_collector, *errors, watch);
+  try {
+    copy_data(streams, background, watch);
+  } catch (...) {
+    if (error_reads && watch != nullptr)
+      platform::child_watch_abandon(watch);
+    throw;  // error_reads waits for its thread on the way out
+  }
+  if (error_reads)
+    error_reads->finish();
+}
+
 // Waits for a child that the unit lets run on (background mode, a failed copy) and reaps it
 // once it has ended, so that no zombie is left; it shares the child with the unit, which may be
 // destroyed first.
@@ -313,7 +481,15 @@ void refuse_cut_output(outstm* destination) {
 
 uexec::uexec() = default;
 
-uexec::~uexec() { refuse_destruction_while_running(); }
+uexec::~uexec() {
+  refuse_destruction_while_running();
+  release(atomic_exchange(&error_stream, static_cast<outstm*>(nullptr)));
+}
+
+outstm* uexec::separate_error_stream() {
+  outstm* errors = error_stream;
+  return errors != nullptr && errors != output_stream ? errors : nullptr;
+}
 
 void uexec::add_argument(const string& argument) {
   // Quoted by characters of the code page the child reads its command line in.
@@ -352,10 +528,13 @@ bool uexec::terminate_child() {
   const critsec_guard hold_child(child->lock);
   if (!child->live)
     return false;
+  // A child that has ended may still lead a tree that holds its output: that is ended all the
+  // same, but no child was.
+  const bool had_ended = platform::process_ended(child->process);
   const bool ended = platform::process_kill_tree(child->process, child->tree);
   if (child->watch != nullptr)
     platform::child_watch_stop(child->watch);
-  return ended;
+  return ended && !had_ended;
 }
 
 void uexec::hold_stops_until_exit() { platform::process_stops_hold(); }
@@ -382,7 +561,8 @@ void uexec::let_go_of_ended_child() {
   process_id = -1;
 }
 
-void uexec::start_child(platform::handle& child_thread, platform::handle& stand_in_tie) {
+void uexec::start_child(platform::handle error_handle, platform::handle& child_thread,
+                        platform::handle& stand_in_tie) {
   const bool standing_in = stand_in && !background;
   if (standing_in && platform::process_stop_requested())
     throw new exception("Couldn't run '" + shown_path() + "' - stopped before it started");
@@ -395,7 +575,7 @@ void uexec::start_child(platform::handle& child_thread, platform::handle& stand_
   request.inherit_handles = inherit_handles;
   request.std_input = input_stream->os_handle;
   request.std_output = output_stream->os_handle;
-  request.std_error = output_stream->os_handle;
+  request.std_error = error_handle;
   request.stand_in = standing_in;
   auto record = std::make_shared<started_child>();  // before the start: nothing may fail after
   platform::process_info started;
@@ -421,8 +601,10 @@ void uexec::wait_for_child() {
   // still end it, and once it is reaped its id may belong to another process.
   child->wait_end();
   std::uint32_t code = 0;
-  if (platform::process_wait(child->process, code) && code != exit_code_still_active)
+  int end_signal = 0;
+  if (platform::process_wait(child->process, code, &end_signal) && code != exit_code_still_active)
     exit_code = static_cast<std::int32_t>(code);
+  exit_signal = end_signal;
   {
     const critsec_guard hold(child_lock);
     child.reset();  // the last holder: its handles are closed
@@ -437,43 +619,48 @@ void uexec::work() {
   if (process_handle != platform::no_handle)
     let_go_of_ended_child();  // a child of an earlier run that still runs is a failure
   exit_code = -1;
+  exit_signal = 0;
+  run_timed_out = false;
   if (!platform::file_exists(path.text(), path_encoding))
     throw new exception("Couldn't run '" + shown_path() + "' - missing executable");
 
+  outstm* errors = separate_error_stream();
+  if (errors != nullptr && !errors->is_active)
+    errors->open_stream();
   run_streams streams(*this);
-  if (input_stream->os_handle == platform::no_handle)
-    streams.substitute_input();
-  const bool close_input = is_pipe_end<infile>(input_stream, kind_infile);
-  if (output_stream->os_handle == platform::no_handle)
-    streams.substitute_output();
-  const bool close_output = is_pipe_end<outfile>(output_stream, kind_outfile);
-
+  const child_ends ends = place_streams(streams, errors);
   thread_handle_holder child_thread;
   platform::handle stand_in_tie = platform::no_handle;
-  start_child(child_thread.value, stand_in_tie);
+  start_child(ends.error, child_thread.value, stand_in_tie);
   const stand_in_holder tie(stand_in_tie);
   try {
-    // From here on the child holds the only write end of its output pipe, so the collector
-    // sees the end of data once the child and everything that inherited the end have closed it.
-    if (close_output)
-      output_stream->close_stream();
-    if (close_input)
-      input_stream->close_stream();
+    close_parent_ends(streams, ends);
+    std::optional<run_deadline> deadline;
+    if (time_limit > 0 && !background)
+      deadline.emplace(*this, time_limit);
     {
       const output_watch watch(*child, stand_in && !background,
-                               streams.collector != nullptr && !background);
-      copy_data(streams, background, watch.get());
+                               streams.reads_output() && !background);
+      collect_outputs(streams, errors, background, watch.get());
     }
     if (!background)
       wait_for_child();
+    run_timed_out = deadline && deadline->end();
   } catch (...) {
     leave_child_held();  // not waited for: it stays the unit's, and is reaped when it ends
     throw;
   }
   if (background)
     leave_child_held();
-  else
+  if (errors != nullptr && errors->is_active)
+    errors->flush_output();
+  if (run_timed_out)
+    throw new exception("Couldn't finish '" + shown_path() + "' - timed out after " +
+                        int_to_decimal(time_limit) + " ms");
+  if (!background) {
     refuse_cut_output(streams.saved_output != nullptr ? streams.saved_output : output_stream);
+    refuse_cut_output(errors);
+  }
   // streams puts the saved streams back and closes the pipe ends as it goes; child_thread
   // releases the thread handle.
 }

@@ -135,6 +135,23 @@ class uexec : public unit {
   // inherits is the same either way. No effect in background mode, where the child is to
   // outlive the run.
   bool stand_in = false;
+  // Where the child's standard error goes: null (the default), or the output stream itself,
+  // joins it to the output, as ever. Another stream takes it apart: directly when the stream
+  // has an OS handle, else through a pipe of its own that a thread collects while the output is
+  // collected and the input fed, so that a child that fills one pipe while the other is read
+  // never waits. work opens the stream when it is not open and flushes it at the end; the slot
+  // keeps what was put into it (assign_ref), run after run.
+  outstm* error_stream = nullptr;
+  // The longest a run may take, in milliseconds from the start of the child; 0 (the default)
+  // or less for no limit. When it passes, the run ends the child and its tree as
+  // terminate_child does, keeps the output so far and fails: timed_out() is true, and the
+  // failure reads "Couldn't finish '<path>' - timed out after <n> ms"; exit_code is what the
+  // ended child gives (0xC0000001). Not in background mode, where nothing waits.
+  std::int32_t time_limit = 0;
+  // POSIX: the signal that ended the last child (9 for SIGKILL, after terminate_child or a time
+  // limit; 15 for SIGTERM), 0 when it exited by itself or no end was recorded; exit_code keeps
+  // its exception code. Always 0 on Windows, where processes have no signals.
+  std::int32_t exit_signal = 0;
 
   uexec();
   // Releases a held child's handle (the child runs on), then the fields and the unit. A unit
@@ -161,6 +178,9 @@ class uexec : public unit {
   // True once a stop reached the process while its stops were held (an interrupt counts only
   // when no child ran to take it).
   static bool stop_requested();
+
+  // Whether the last run ended because its time_limit passed.
+  bool timed_out() const { return run_timed_out; }
 
   // Adds an argument to args, quoted (quote_argument), so that the child receives it as one
   // argument byte for byte, whatever blanks, quotes or backslashes it holds; it is cut at its
@@ -191,6 +211,7 @@ class uexec : public unit {
   // Guards child, which work changes while terminate_child reads it.
   critsec child_lock;
   std::shared_ptr<started_child> child;
+  bool run_timed_out = false;
 
   // What follows the program name on the command line: a space and each item of args.
   string argument_text();
@@ -198,7 +219,10 @@ class uexec : public unit {
   void let_go_of_ended_child();
   // Starts the child on the unit's streams, as they are now, and records it as held; the
   // caller releases the thread handle and the stand-in tie it gives.
-  void start_child(platform::handle& child_thread, platform::handle& stand_in_tie);
+  void start_child(platform::handle error_handle, platform::handle& child_thread,
+                   platform::handle& stand_in_tie);
+  // error_stream when the child's standard error goes apart from its output; null otherwise.
+  outstm* separate_error_stream();
   // Waits for the held child to end, records its exit code and lets it go.
   void wait_for_child();
   // Leaves the held child to a thread that waits for its end; the unit still holds it.

@@ -1,7 +1,8 @@
-// POSIX backend: a run's watch is a wake pipe, poked by child_watch_stop and, for a stand-in,
-// when a stop is passed on (stand_in.cpp). The reading thread polls it beside the output pipe;
-// once a stop was seen it looks at intervals whether the child has ended, and from then on
-// reads for the grace only.
+// POSIX backend: a run's watch is a wake pipe, poked by child_watch_stop and child_watch_abandon
+// and, for a stand-in, when a stop is passed on (stand_in.cpp). Each reading thread polls it
+// beside its output pipe; once a stop was seen it polls its pipe alone at intervals, looking
+// whether the child has ended, and from then on reads for the grace only. The pipe is never
+// drained: a poke wakes every reader, and each looks at the state the watch shares.
 #include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
@@ -9,6 +10,7 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <cstdint>
 
 #include "ortolib/platform/posix/error.h"
 #include "ortolib/platform/posix/stand_in.h"
@@ -25,45 +27,55 @@ struct child_watch {
   int wake_write = -1;
   bool stand_in = false;  // stops passed on to the child count, and poke the wake pipe
   std::atomic<bool> stop_asked{false};
-  // The reading thread's alone.
-  bool stopping = false;
-  bool ended = false;
-  watch_clock::time_point deadline;
+  std::atomic<bool> abandoned{false};
+  // When the child was first seen ended after a stop (the clock's count); 0 until then.
+  std::atomic<watch_clock::rep> ended_at{0};
 };
 
 namespace {
 
 // How often a stopped run looks whether the child has ended.
 constexpr int stopping_interval_ms = 50;
+constexpr auto grace = std::chrono::milliseconds(stop_grace_milliseconds);
 
-void drain(int fd) {
-  char bytes[64];
-  while (::read(fd, bytes, sizeof bytes) > 0) {
-  }
+bool stopping(const child_watch& watch) {
+  return watch.stop_asked.load() || (watch.stand_in && posix::stop_requested());
 }
 
-// Notes a stop and the child's end; true once the grace after both has passed.
-bool grace_over(child_watch& watch) {
-  if (!watch.stopping && (watch.stop_asked.load() || (watch.stand_in && posix::stop_requested())))
-    watch.stopping = true;
-  if (!watch.stopping)
+// The time left of the grace, once the child has ended after a stop; notes the end.
+bool grace_left(child_watch& watch, watch_clock::duration& left) {
+  watch_clock::rep ended = watch.ended_at.load();
+  if (ended == 0) {
+    if (!process_ended(watch.pid))
+      return false;
+    watch_clock::rep now = watch_clock::now().time_since_epoch().count();
+    watch.ended_at.compare_exchange_strong(ended, now);  // the first reader to see it sets it
+    ended = watch.ended_at.load();
+  }
+  left = watch_clock::time_point(watch_clock::duration(ended)) + grace - watch_clock::now();
+  return true;
+}
+
+// How long a reader may wait now: -1 without a stop; else until the next look for the child's
+// end, or the end of the grace. given_up when the reads are to end.
+bool next_timeout(child_watch& watch, int& timeout) {
+  timeout = -1;
+  if (watch.abandoned.load())
     return false;
-  if (!watch.ended && process_ended(watch.pid)) {
-    watch.ended = true;
-    watch.deadline = watch_clock::now() + std::chrono::milliseconds(stop_grace_milliseconds);
+  if (!stopping(watch))
+    return true;
+  watch_clock::duration left{};
+  if (!grace_left(watch, left)) {
+    timeout = stopping_interval_ms;
+    return true;
   }
-  return watch.ended && watch_clock::now() >= watch.deadline;
+  if (left <= watch_clock::duration::zero())
+    return false;
+  timeout = static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(left).count());
+  return true;
 }
 
-int poll_timeout(const child_watch& watch) {
-  if (watch.ended) {
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(watch.deadline - watch_clock::now())
-            .count();
-    return left < 0 ? 0 : static_cast<int>(left + 1);
-  }
-  return watch.stopping ? stopping_interval_ms : -1;
-}
+void poke(const child_watch& watch) { (void)!::write(watch.wake_write, "", 1); }
 
 }  // namespace
 
@@ -83,24 +95,31 @@ child_watch* child_watch_open(handle process, bool stand_in) {
   return watch;
 }
 
+void child_watch_join(child_watch* /*watch*/) {}
+
 void child_watch_stop(child_watch* watch) {
   watch->stop_asked.store(true);
-  (void)!::write(watch->wake_write, "", 1);  // a full pipe already wakes the reader
+  poke(*watch);  // a full pipe already wakes the readers
+}
+
+void child_watch_abandon(child_watch* watch) {
+  watch->abandoned.store(true);
+  poke(*watch);
 }
 
 output_wait child_watch_wait(child_watch* watch, handle pipe) {
   for (;;) {
-    if (grace_over(*watch))
+    int timeout = -1;
+    if (!next_timeout(*watch, timeout))
       return output_wait::given_up;
+    // Without a stop the wake pipe is watched too; with one, it stays readable (never
+    // drained), so the output pipe is watched alone, for the time the state allows.
     pollfd watched[2] = {{static_cast<int>(pipe), POLLIN, 0}, {watch->wake_read, POLLIN, 0}};
-    if (::poll(watched, 2, poll_timeout(*watch)) < 0) {
-      if (errno == EINTR)
-        continue;
+    const nfds_t count = timeout < 0 ? 2 : 1;
+    const int ready = ::poll(watched, count, timeout);
+    if (ready < 0 && errno != EINTR)
       return output_wait::ready;  // the read reports what is wrong
-    }
-    if (watched[1].revents != 0)
-      drain(watch->wake_read);
-    if (watched[0].revents != 0 && !grace_over(*watch))
+    if (ready > 0 && watched[0].revents != 0 && next_timeout(*watch, timeout))
       return output_wait::ready;
   }
 }

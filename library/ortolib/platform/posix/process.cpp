@@ -325,7 +325,7 @@ bool process_start(const process_request& request, process_info& started) {
   return true;
 }
 
-bool process_wait(handle process, std::uint32_t& exit_code) {
+bool process_wait(handle process, std::uint32_t& exit_code, int* end_signal) {
   // Never waitpid with 0 or a negative id: those wait for other children.
   if (process <= 0 || process > INT_MAX) {
     error_record(ECHILD);
@@ -341,10 +341,13 @@ bool process_wait(handle process, std::uint32_t& exit_code) {
     error_capture();
     return false;
   }
-  if (WIFSIGNALED(status))
-    exit_code = signal_exit_code(WTERMSIG(status));
+  const int signal_number = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+  if (signal_number != 0)
+    exit_code = signal_exit_code(signal_number);
   else
     exit_code = static_cast<std::uint32_t>(WEXITSTATUS(status));
+  if (end_signal != nullptr)
+    *end_signal = signal_number;
   return true;
 }
 

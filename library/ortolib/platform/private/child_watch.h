@@ -22,9 +22,17 @@ struct child_watch;
 // failure, with the error recorded.
 child_watch* child_watch_open(handle process, bool stand_in);
 
+// In another thread that reads an output of the same child (its standard error apart): that
+// thread's reads are watched too. Two reading threads at most.
+void child_watch_join(child_watch* watch);
+
 // A stop was asked for (process_kill_tree, from any thread): the run's reads end once the
 // child has ended and the grace has passed.
 void child_watch_stop(child_watch* watch);
+
+// The run gives up its reads at once (it failed, and the child may hold its pipes for ever):
+// every reader's wait and read end, from any thread.
+void child_watch_abandon(child_watch* watch);
 
 enum class output_wait { ready, given_up };
 

@@ -109,9 +109,10 @@ const lead_bytes& ansi_lead_bytes();
 // Waits without time limit for the process to end and gives its exit code. On POSIX a child
 // that has signals passed on (a stand-in) has them no longer from the moment it has ended,
 // before it is reaped, so a signal never reaches another process that takes its id; a child
-// killed by a signal gives the Windows exception code of that signal (exit_codes.h). False on
-// failure.
-bool process_wait(handle process, std::uint32_t& exit_code);
+// killed by a signal gives the Windows exception code of that signal (exit_codes.h), and its
+// number in end_signal when that is given (0 for a process that exited; always 0 on Windows,
+// where processes have no signals). False on failure.
+bool process_wait(handle process, std::uint32_t& exit_code, int* end_signal = nullptr);
 
 // Waits without time limit for the process to end, and leaves it to process_wait: on POSIX
 // the ended child stays a zombie, so its pid cannot be reused until process_wait reaps it, and

@@ -1,8 +1,9 @@
 // Windows backend: a read of an anonymous pipe cannot be waited for beside anything else, so
-// the read itself waits, and a stopped run's watch cancels it (CancelSynchronousIo) once the
-// child has ended and the grace has passed. A thread of the watch's own, started by the stop,
-// waits for both and then cancels the reading thread's reads until the watch is closed, so that
-// a read begun just after one cancel meets the next.
+// the read itself waits, and the watch cancels it (CancelSynchronousIo) once the child has
+// ended after a stop and the grace has passed, or at once when the run abandons its reads. A
+// thread of the watch's own, started by the stop, waits for that moment and then cancels the
+// readers' reads until the watch is closed, so that a read begun just after one cancel meets the
+// next.
 #include <windows.h>
 
 #include <atomic>
@@ -13,12 +14,13 @@
 namespace pt::platform {
 
 struct child_watch {
-  HANDLE process = nullptr;  // duplicates of the child's and the reading thread's handles
-  HANDLE reader = nullptr;
-  HANDLE closing = nullptr;  // set when the watch closes
-  HANDLE grace = nullptr;    // the thread that cancels
-  CRITICAL_SECTION lock;     // keeps a cancel from reaching the reader after close
-  bool stopped = false;
+  HANDLE process = nullptr;  // a duplicate of the child's handle, to see its end
+  HANDLE readers[2] = {};    // the reading threads, whose reads a cancel ends
+  int reader_count = 0;
+  HANDLE closing = nullptr;    // set when the watch closes
+  HANDLE abandoned = nullptr;  // set when the run gives up its reads at once
+  HANDLE canceller = nullptr;  // the thread that cancels
+  CRITICAL_SECTION lock;       // guards the readers, the canceller and closed
   bool closed = false;
   std::atomic<bool> gave_up{false};
 };
@@ -34,29 +36,48 @@ HANDLE duplicate(HANDLE source) {
                                                                                      : nullptr;
 }
 
-bool closing_within(child_watch& watch, DWORD milliseconds) {
-  return WaitForSingleObject(watch.closing, milliseconds) == WAIT_OBJECT_0;
+bool set_within(HANDLE event, DWORD milliseconds) {
+  return WaitForSingleObject(event, milliseconds) == WAIT_OBJECT_0;
 }
 
-DWORD WINAPI cancel_after_grace(void* argument) {
+// Until the child has ended and the grace has passed, or the reads are abandoned: false when
+// the watch closes first.
+bool time_to_cancel(child_watch& watch) {
+  const HANDLE ended[] = {watch.process, watch.abandoned, watch.closing};
+  switch (WaitForMultipleObjects(3, ended, FALSE, INFINITE)) {
+    case WAIT_OBJECT_0: break;
+    case WAIT_OBJECT_0 + 1: return true;
+    default: return false;
+  }
+  const HANDLE grace_over[] = {watch.abandoned, watch.closing};
+  return WaitForMultipleObjects(2, grace_over, FALSE, stop_grace_milliseconds) != WAIT_OBJECT_0 + 1;
+}
+
+DWORD WINAPI cancel_reads(void* argument) {
   auto& watch = *static_cast<child_watch*>(argument);
-  const HANDLE ended_or_closing[] = {watch.process, watch.closing};
-  if (WaitForMultipleObjects(2, ended_or_closing, FALSE, INFINITE) != WAIT_OBJECT_0 ||
-      closing_within(watch, stop_grace_milliseconds))
+  if (!time_to_cancel(watch))
     return 0;
   do {
     EnterCriticalSection(&watch.lock);
     if (!watch.closed) {
       watch.gave_up.store(true);
-      CancelSynchronousIo(watch.reader);
+      for (int i = 0; i < watch.reader_count; ++i)
+        CancelSynchronousIo(watch.readers[i]);
     }
     LeaveCriticalSection(&watch.lock);
-  } while (!closing_within(watch, cancel_interval_ms));
+  } while (!set_within(watch.closing, cancel_interval_ms));
   return 0;
 }
 
+// Starts the canceller once; under the lock.
+void start_canceller(child_watch& watch) {
+  if (watch.canceller == nullptr && !watch.closed)
+    watch.canceller = CreateThread(nullptr, 0, cancel_reads, &watch, 0, nullptr);
+}
+
 void close_all(child_watch* watch) {
-  for (HANDLE h : {watch->process, watch->reader, watch->closing, watch->grace})
+  for (HANDLE h : {watch->process, watch->readers[0], watch->readers[1], watch->closing,
+                   watch->abandoned, watch->canceller})
     if (h != nullptr)
       CloseHandle(h);
   DeleteCriticalSection(&watch->lock);
@@ -69,9 +90,12 @@ child_watch* child_watch_open(handle process, bool /*stand_in*/) {
   auto* watch = new child_watch;
   InitializeCriticalSection(&watch->lock);
   watch->process = duplicate(reinterpret_cast<HANDLE>(process));
-  watch->reader = duplicate(GetCurrentThread());
+  watch->readers[0] = duplicate(GetCurrentThread());
+  watch->reader_count = 1;
   watch->closing = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-  if (watch->process == nullptr || watch->reader == nullptr || watch->closing == nullptr) {
+  watch->abandoned = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  if (watch->process == nullptr || watch->readers[0] == nullptr || watch->closing == nullptr ||
+      watch->abandoned == nullptr) {
     win32::error_capture();
     close_all(watch);
     return nullptr;
@@ -79,12 +103,23 @@ child_watch* child_watch_open(handle process, bool /*stand_in*/) {
   return watch;
 }
 
+void child_watch_join(child_watch* watch) {
+  EnterCriticalSection(&watch->lock);
+  if (watch->reader_count < 2)
+    watch->readers[watch->reader_count++] = duplicate(GetCurrentThread());
+  LeaveCriticalSection(&watch->lock);
+}
+
 void child_watch_stop(child_watch* watch) {
   EnterCriticalSection(&watch->lock);
-  if (!watch->stopped && !watch->closed) {
-    watch->stopped = true;
-    watch->grace = CreateThread(nullptr, 0, cancel_after_grace, watch, 0, nullptr);
-  }
+  start_canceller(*watch);
+  LeaveCriticalSection(&watch->lock);
+}
+
+void child_watch_abandon(child_watch* watch) {
+  EnterCriticalSection(&watch->lock);
+  SetEvent(watch->abandoned);
+  start_canceller(*watch);
   LeaveCriticalSection(&watch->lock);
 }
 
@@ -101,8 +136,8 @@ void child_watch_close(child_watch* watch) {
   watch->closed = true;
   SetEvent(watch->closing);
   LeaveCriticalSection(&watch->lock);
-  if (watch->grace != nullptr)
-    WaitForSingleObject(watch->grace, INFINITE);
+  if (watch->canceller != nullptr)
+    WaitForSingleObject(watch->canceller, INFINITE);
   close_all(watch);
 }
 

@@ -348,7 +348,9 @@ bool process_start(const process_request& request, process_info& started) {
   return true;
 }
 
-bool process_wait(handle process, std::uint32_t& exit_code) {
+bool process_wait(handle process, std::uint32_t& exit_code, int* end_signal) {
+  if (end_signal != nullptr)
+    *end_signal = 0;
   if (process == no_handle) {  // as a handle, -1 is this process: it would wait for itself
     win32::error_record(ERROR_INVALID_HANDLE);
     return false;
