@@ -53,6 +53,10 @@ struct process_request {
   // do not end the process meanwhile (a handler routine, not the ignore flag that children
   // would inherit).
   bool stand_in = false;
+  // The caller wants what holds the child's tree (process_info::tree), to end it with
+  // process_kill_tree, and releases it with process_tree_close. Windows: the child runs in a
+  // job of its own for it.
+  bool tree = false;
 };
 
 struct process_info {
@@ -69,7 +73,7 @@ struct process_info {
   // runs does, and for a stand-in of a process in the foreground of its terminal, so that the
   // terminal's Ctrl+C, Ctrl+Z and hangup reach it as before. Windows: the job the child runs
   // in, which what it starts joins unless it breaks away; no_handle when none could be made
-  // (inside a caller's job that allows no nesting).
+  // (inside a caller's job that allows no nesting) or process_request::tree did not ask for it.
   handle tree = no_handle;
 };
 

@@ -1,5 +1,5 @@
-// Windows backend: every child runs in a job of its own, which holds its tree, so that ending
-// the child can end what it started. A stand-in's job also ends it, and its tree, if the
+// Windows backend: a child whose tree is wanted runs in a job of its own, which holds that tree,
+// so that ending the child can end what it started. A stand-in's job also ends it, and its tree, if the
 // process ends first however it ends (TerminateProcess included); once the child has ended the
 // job lets go, so that what it left running on purpose (a server, a program started detached)
 // runs on. While the process holds its stops, Ctrl+C and Ctrl+Break at the console do not end
@@ -60,8 +60,10 @@ bool set_limits(HANDLE job, DWORD flags) {
 namespace win32 {
 
 // Not inheritable: only this process holds the job.
-child_job::child_job(bool stand_in)
-    : job_(CreateJobObjectA(nullptr, nullptr)), stand_in_(stand_in) {
+child_job::child_job(bool tree, bool stand_in)
+    : job_(tree || stand_in ? CreateJobObjectA(nullptr, nullptr) : nullptr),
+      tree_(tree),
+      stand_in_(stand_in) {
   if (job_ != nullptr && !set_limits(job_, stand_in ? kill_on_close : let_go)) {
     CloseHandle(job_);
     job_ = nullptr;
@@ -96,7 +98,7 @@ void child_job::hand_over(process_info& started) {
   if (job_ == nullptr)
     return;
   HANDLE tree = nullptr;
-  if (adopted_) {
+  if (adopted_ && tree_) {
     const HANDLE self = GetCurrentProcess();
     if (!stand_in_)
       tree = job_;

@@ -16,8 +16,9 @@ namespace pt::platform::win32 {
 // the process ends before the run does.
 class child_job {
  public:
-  // Without a job (it cannot be made) the child starts as any other.
-  explicit child_job(bool stand_in);
+  // A job for a child whose tree is wanted, or a stand-in; for any other child none. Without a
+  // job (not wanted, or it cannot be made) the child starts as any other.
+  child_job(bool tree, bool stand_in);
   // Closes a job that was not handed over, ending whatever is in a stand-in's.
   ~child_job();
   child_job(const child_job&) = delete;
@@ -31,12 +32,13 @@ class child_job {
   // when the child cannot be resumed.
   bool adopt(const PROCESS_INFORMATION& child);
 
-  // Hands the job over: started.tree when the child is in it, and for a stand-in
-  // started.stand_in, for process_stand_in_end.
+  // Hands the job over: started.tree when the tree is wanted and the child is in the job, and
+  // for a stand-in started.stand_in, for process_stand_in_end.
   void hand_over(process_info& started);
 
  private:
   HANDLE job_ = nullptr;
+  bool tree_ = false;
   bool stand_in_ = false;
   bool adopted_ = false;  // the child is in the job
 };

@@ -331,7 +331,7 @@ bool process_start(const process_request& request, process_info& started) {
   if (!setup.ready())
     return false;
   standard_handles_kept_out kept_out;
-  win32::child_job job(request.stand_in);
+  win32::child_job job(request.tree, request.stand_in);
   PROCESS_INFORMATION info;
   if (!create_process(application, command_line, setup, job.creation_flags(), info))
     return false;
