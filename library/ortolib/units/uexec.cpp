@@ -577,7 +577,8 @@ void uexec::start_child(platform::handle error_handle, platform::handle& child_t
   request.std_output = output_stream->os_handle;
   request.std_error = error_handle;
   request.stand_in = standing_in;
-  request.tree = true;  // for terminate_child and the time limit
+  // A tree of its own, so that terminate_child and the time limit end what the child started.
+  request.tree = true;
   auto record = std::make_shared<started_child>();  // before the start: nothing may fail after
   platform::process_info started;
   if (arguments_overflow || !platform::process_start(request, started)) {

@@ -1,6 +1,6 @@
 // Windows backend: a child whose tree is wanted runs in a job of its own, which holds that tree,
-// so that ending the child can end what it started. A stand-in's job also ends it, and its tree, if the
-// process ends first however it ends (TerminateProcess included); once the child has ended the
+// so that ending the child can end what it started. A stand-in's job also ends it, and its tree, if
+// the process ends first however it ends (TerminateProcess included); once the child has ended the
 // job lets go, so that what it left running on purpose (a server, a program started detached)
 // runs on. While the process holds its stops, Ctrl+C and Ctrl+Break at the console do not end
 // it: a stand-in gets them as well and decides.
