@@ -34,6 +34,8 @@
 //   descriptors     the open descriptors it did not open itself (POSIX: /proc/self/fd),
 //                   ascending, separated by spaces, then LF; nothing on Windows
 //   signals         its signal settings (support/signal_report.h)
+//   cwd             its working directory, then LF
+//   env=<name>      the value of that environment variable, then LF; "unset" LF without it
 //   remove=<hex>    deletes the file at that path (hex bytes) and writes "removed" LF, or
 //                   "kept" LF when the system refuses (Windows, while the file is open)
 //   replace=<hex>   writes "replacement" into <path>.new and renames that over the path, then
@@ -299,6 +301,11 @@ int main(int argc, char** argv) {
       close_output(handles);
     } else if (command == "descriptors") {
       write_all(handles.output, open_descriptors(handles));
+    } else if (command == "cwd") {
+      write_all(handles.output, std::filesystem::current_path().string() + "\n");
+    } else if (is("env=")) {
+      const char* variable = std::getenv(std::string(value).c_str());
+      write_all(handles.output, std::string(variable != nullptr ? variable : "unset") + "\n");
     } else if (command == "signals") {
       write_all(handles.output, pt::test::signal_report());
     } else if (is("remove=")) {

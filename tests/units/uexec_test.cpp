@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -448,6 +449,7 @@ TEST(Uexec, TerminateChildEndsTheRunningOrHeldChild) {
     std::this_thread::yield();
   running.unit->wait_run();
   EXPECT_EQ(static_cast<std::uint32_t>(running.unit->exit_code), platform::killed_exit_code);
+  EXPECT_EQ(running.unit->exit_signal, test::on_windows() ? 0 : 9);  // SIGKILL
   EXPECT_EQ(running.unit->process_handle, platform::no_handle);
   EXPECT_FALSE(running.unit->terminate_child());
 
@@ -458,6 +460,59 @@ TEST(Uexec, TerminateChildEndsTheRunningOrHeldChild) {
   ASSERT_TRUE(held.unit->terminate_child());
   EXPECT_TRUE(test::eventually([&] { return test::process_gone(id); }));
   EXPECT_TRUE(test::eventually([&] { return !held.unit->terminate_child(); }));
+}
+
+// The child starts in the unit's working directory with the environment changed as asked;
+// without them it gets the process's own.
+TEST(Uexec, AChildRunsInItsWorkingDirectoryWithItsEnvironment) {
+  const scratch_file directory("working-directory");
+  std::filesystem::create_directory(directory.path());
+  struct settings {
+    string working_directory;
+    variant environment;
+    bool inherit_environment = true;
+  };
+  // The child's working directory; lines gets the values of its variables, a line each.
+  const auto run = [](const settings& given, std::string& lines) {
+    child_exec child({"cwd", "env=ORTO_ADDED", "env=PATH", "env=ORTO_ONLY"});
+    child.unit->working_directory = given.working_directory;
+    child.unit->environment = given.environment;
+    child.unit->inherit_environment = given.inherit_environment;
+    lines = child.run();
+    const std::size_t end = lines.find('\n');
+    const std::string where = lines.substr(0, end);
+    lines.erase(0, end + 1);
+    return std::filesystem::path(where);
+  };
+  settings changed;
+  changed.working_directory = directory.c_str();
+  array_add(changed.environment, variant("ORTO_ADDED=first"));
+  array_add(changed.environment, variant("ORTO_ADDED=one = two"));  // the last one holds
+  array_add(changed.environment, variant("PATH"));                  // removed
+  std::string lines;
+  EXPECT_TRUE(std::filesystem::equivalent(run(changed, lines), directory.path()));
+  EXPECT_EQ(lines, "one = two\nunset\nunset\n");
+
+  settings alone;  // these variables alone
+  alone.inherit_environment = false;
+  array_add(alone.environment, variant("ORTO_ONLY=1"));
+  run(alone, lines);
+  EXPECT_EQ(lines, "unset\nunset\n1\n");
+
+  EXPECT_TRUE(std::filesystem::equivalent(run(settings(), lines), std::filesystem::current_path()));
+  EXPECT_EQ(lines.substr(0, 6), "unset\n");
+  EXPECT_NE(lines.substr(6, 6), "unset\n") << "PATH";
+}
+
+TEST(Uexec, AMissingWorkingDirectoryFailsTheRunBeforeItStarts) {
+  captured_std_error errors;
+  child_exec child({"mark=" + hex(scratch_file("never").path())});
+  child.unit->working_directory = "no such directory";
+  child.run();
+  EXPECT_TRUE(child.unit->failed());
+  EXPECT_EQ(text_of(child.unit->last_error()),
+            "Couldn't run '" ORTO_TEST_CHILD "' - missing working directory 'no such directory'");
+  EXPECT_EQ(child.unit->exit_code, -1);
 }
 
 // A child whose own child holds the output: terminate_child ends them both, and the run ends

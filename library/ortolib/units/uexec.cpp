@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "ortolib/core/exception.h"
 #include "ortolib/core/memory.h"
@@ -510,11 +511,28 @@ string uexec::argument_text() {
   return text;
 }
 
-string uexec::shown_path() {
-  const std::string ansi = ansi_text(std::string_view(path.text(), path.length()), path_encoding);
+std::vector<std::string> uexec::environment_changes() {
+  std::vector<std::string> changes;
+  const std::int32_t count = array_length(environment);
+  for (std::int32_t i = 0; i < count; ++i) {
+    const string change = variant_to_string(array_item(environment, i));
+    changes.emplace_back(change.text(), change.length());
+  }
+  return changes;
+}
+
+namespace {
+
+// A text of that encoding as messages show it, in the ANSI code page.
+string shown_text(const string& text, text_encoding encoding) {
+  const std::string ansi = ansi_text(std::string_view(text.text(), text.length()), encoding);
   // cppcheck-suppress returnDanglingLifetime ; the string copies the bytes into its own block
   return string(ansi.data(), string_length_of(ansi.size()));
 }
+
+}  // namespace
+
+string uexec::shown_path() { return shown_text(path, path_encoding); }
 
 string uexec::command_line() {
   const std::string name = quote_program_name(std::string_view(path.text(), path.length()));
@@ -567,6 +585,7 @@ void uexec::start_child(platform::handle error_handle, platform::handle& child_t
   if (standing_in && platform::process_stop_requested())
     throw new exception("Couldn't run '" + shown_path() + "' - stopped before it started");
   const string arguments = argument_text();
+  const std::vector<std::string> changes = environment_changes();
   platform::process_request request;
   request.application = path.text();
   request.application_encoding = path_encoding;
@@ -577,6 +596,11 @@ void uexec::start_child(platform::handle error_handle, platform::handle& child_t
   request.std_output = output_stream->os_handle;
   request.std_error = error_handle;
   request.stand_in = standing_in;
+  if (!working_directory.is_empty())
+    request.working_directory = working_directory.text();
+  request.inherit_environment = inherit_environment;
+  if (!changes.empty())
+    request.environment_changes = &changes;
   // A tree of its own, so that terminate_child and the time limit end what the child started.
   request.tree = true;
   auto record = std::make_shared<started_child>();  // before the start: nothing may fail after
@@ -625,6 +649,10 @@ void uexec::work() {
   run_timed_out = false;
   if (!platform::file_exists(path.text(), path_encoding))
     throw new exception("Couldn't run '" + shown_path() + "' - missing executable");
+  if (!working_directory.is_empty() &&
+      !platform::directory_exists(working_directory.text(), path_encoding))
+    throw new exception("Couldn't run '" + shown_path() + "' - missing working directory '" +
+                        shown_text(working_directory, path_encoding) + "'");
 
   outstm* errors = separate_error_stream();
   if (errors != nullptr && !errors->is_active)

@@ -1,9 +1,12 @@
 // The process unit: runs one child program with the unit's input as its standard input and
-// the unit's output as both its standard output and standard error, and records its exit code.
+// the unit's output as both its standard output and standard error (or the latter apart), and
+// records how it ended. find_program.h finds the program that a command name stands for.
 #pragma once
 
 #include <cstdint>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "ortolib/core/critsec.h"
 #include "ortolib/core/string.h"
@@ -148,6 +151,19 @@ class uexec : public unit {
   // failure reads "Couldn't finish '<path>' - timed out after <n> ms"; exit_code is what the
   // ended child gives (0xC0000001). Not in background mode, where nothing waits.
   std::int32_t time_limit = 0;
+  // The child's working directory, a path in path_encoding; empty (the default): the process's
+  // own. A relative path is still found from the process's own directory. A directory that
+  // does not exist fails the run before anything starts: "Couldn't run '<path>' - missing
+  // working directory '<directory>'".
+  string working_directory;
+  // Changes to the child's environment: an array of texts in argument_encoding, applied in
+  // order, "NAME=value" setting NAME and a bare "NAME" removing it (POSIX compares names
+  // exactly, Windows in any case). Empty (the default): no changes.
+  variant environment;
+  // Whether the changes apply to the process's own environment (the default) or to an empty
+  // one, which gives the child those variables alone (on Windows a program may need SystemRoot
+  // among them).
+  bool inherit_environment = true;
   // POSIX: the signal that ended the last child (9 for SIGKILL, after terminate_child or a time
   // limit; 15 for SIGTERM), 0 when it exited by itself or no end was recorded; exit_code keeps
   // its exception code. Always 0 on Windows, where processes have no signals.
@@ -229,6 +245,8 @@ class uexec : public unit {
   void leave_child_held();
   // path as messages name it, in the ANSI code page.
   string shown_path();
+  // The texts of environment.
+  std::vector<std::string> environment_changes();
 };
 
 }  // namespace pt

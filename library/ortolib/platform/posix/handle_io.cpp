@@ -169,4 +169,9 @@ bool file_exists(const char* path, text_encoding /*encoding*/) {
   return true;
 }
 
+bool directory_exists(const char* path, text_encoding /*encoding*/) {
+  struct stat status;
+  return ::stat(path, &status) == 0 && S_ISDIR(status.st_mode);
+}
+
 }  // namespace pt::platform

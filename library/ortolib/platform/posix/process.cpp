@@ -1,8 +1,8 @@
 // POSIX backend: starting a child the way CreateProcessA starts one (the arguments split by the
-// C-runtime rules, no path search, chosen standard handles) with vfork and execve, so that the
-// child runs under the signal settings the process was started with, in a process group of its
-// own that holds its tree; a child that stands in for the process tied to it (stand_in.cpp); and
-// reading its end as a Windows exit code.
+// C-runtime rules, no path search, chosen standard handles, working directory and environment)
+// with vfork and execve, so that the child runs under the signal settings the process was
+// started with, in a process group of its own that holds its tree; a child that stands in for
+// the process tied to it (stand_in.cpp); and reading its end as a Windows exit code.
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <termios.h>
@@ -12,6 +12,7 @@
 #include <climits>
 #include <csignal>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "ortolib/platform/command_line.h"
@@ -19,6 +20,7 @@
 #include "ortolib/platform/posix/error.h"
 #include "ortolib/platform/posix/signals.h"
 #include "ortolib/platform/posix/stand_in.h"
+#include "ortolib/platform/private/environment_changes.h"
 #include "ortolib/platform/private/error.h"
 #include "ortolib/platform/private/process.h"
 
@@ -39,6 +41,7 @@ struct child_plan {
   const char* path = nullptr;
   char* const* argv = nullptr;
   char* const* envp = nullptr;
+  const char* directory = nullptr;  // the working directory; null: the parent's
   int sources[3] = {-1, -1, -1};  // the descriptors that become 0, 1 and 2; -1: closed
   bool inherit_handles = true;
   int report = -1;  // close-on-exec pipe: an exec that fails writes its errno here
@@ -126,6 +129,8 @@ void restore_signals(const child_plan& plan) {
   if (!plan.inherit_handles)
     keep_only_standard_descriptors(plan);
   restore_signals(plan);
+  if (plan.directory != nullptr && ::chdir(plan.directory) != 0)
+    report_failure(plan.report);
   if (plan.own_group)
     ::setpgid(0, 0);  // before the exec, so that nothing the child starts is outside the group
   if (plan.parent != 0 && !posix::tie_to_parent(plan.parent))
@@ -193,23 +198,71 @@ bool wait_for(pid_t pid, int& status) {
   return true;
 }
 
-// The child's argv: the path itself as argv[0] (only a Windows command line needs the program
-// name quoted), then the arguments split by the C-runtime rules, and the null that ends it.
-class argument_vector {
+// A null-ended vector of texts, as execve takes argv and envp.
+class text_vector {
  public:
-  explicit argument_vector(const process_request& request) : texts{request.application} {
-    for (std::string& argument : command_line_split_arguments(request.arguments))
-      texts.push_back(std::move(argument));
+  explicit text_vector(std::vector<std::string> items) : texts(std::move(items)) {
     pointers.reserve(texts.size() + 1);
     for (std::string& text : texts)
       pointers.push_back(text.data());
     pointers.push_back(nullptr);
   }
-  char* const* argv() const { return pointers.data(); }
+  char* const* get() const { return pointers.data(); }
 
  private:
   std::vector<std::string> texts;
   std::vector<char*> pointers;  // into texts
+};
+
+// Whether the child gets the process's environment as it is (environ itself, not a copy).
+bool keeps_environment(const process_request& request) {
+  return request.inherit_environment && request.environment_changes == nullptr;
+}
+
+// The child's environment, unless it keeps the process's: that, changed as the request says.
+std::vector<std::string> child_environment(const process_request& request) {
+  std::vector<std::string> entries;
+  if (keeps_environment(request))
+    return entries;
+  if (request.inherit_environment)
+    for (char** entry = environ; *entry != nullptr; ++entry)
+      entries.emplace_back(*entry);
+  if (request.environment_changes != nullptr)
+    apply_environment_changes(entries, *request.environment_changes,
+                              [](std::string_view a, std::string_view b) { return a == b; });
+  return entries;
+}
+
+// The program to exec: a relative path is the parent's, as CreateProcess reads it, also when
+// the child starts in a working directory of its own.
+std::string program_path(const process_request& request) {
+  std::string path = request.application;
+  if (request.working_directory == nullptr || path.empty() || path.front() == '/')
+    return path;
+  std::vector<char> directory(PATH_MAX);
+  if (::getcwd(directory.data(), directory.size()) == nullptr)
+    return path;  // the exec then fails, or finds it from the working directory
+  return std::string(directory.data()) + "/" + path;
+}
+
+// The child's argv: the path itself as argv[0] (only a Windows command line needs the program
+// name quoted), then the arguments split by the C-runtime rules.
+std::vector<std::string> child_arguments(const process_request& request) {
+  std::vector<std::string> texts{request.application};
+  for (std::string& argument : command_line_split_arguments(request.arguments))
+    texts.push_back(std::move(argument));
+  return texts;
+}
+
+// What the child execs, made before the start: it may allocate nothing itself.
+struct child_texts {
+  explicit child_texts(const process_request& request)
+      : path(program_path(request)),
+        argv(child_arguments(request)),
+        envp(child_environment(request)) {}
+  std::string path;
+  text_vector argv;
+  text_vector envp;
 };
 
 // The close-on-exec pipe on which a failed exec reports its errno, both ends clear of 0-2,
@@ -249,11 +302,12 @@ bool in_terminal_foreground() {
   return foreground;
 }
 
-child_plan plan_for(const process_request& request, const argument_vector& arguments, int report) {
+child_plan plan_for(const process_request& request, const child_texts& texts, int report) {
   child_plan plan;
-  plan.path = request.application;  // used as given: execve searches no PATH
-  plan.argv = arguments.argv();
-  plan.envp = environ;
+  plan.path = texts.path.c_str();  // used as given: execve searches no PATH
+  plan.argv = texts.argv.get();
+  plan.envp = keeps_environment(request) ? environ : texts.envp.get();
+  plan.directory = request.working_directory;
   plan.sources[0] = descriptor(request.std_input);
   plan.sources[1] = descriptor(request.std_output);
   plan.sources[2] = descriptor(request.std_error);
@@ -298,11 +352,11 @@ bool process_start(const process_request& request, process_info& started) {
     error_record(ENOENT);
     return false;
   }
-  argument_vector arguments(request);
+  const child_texts texts(request);
   int report[2];
   if (!open_report_pipe(report))
     return false;
-  child_plan plan = plan_for(request, arguments, report[1]);
+  child_plan plan = plan_for(request, texts, report[1]);
   const bool forwarding = request.stand_in && posix::forwarding_begin();
   const pid_t pid = start_child(plan);
   if (pid < 0)

@@ -44,4 +44,7 @@ bool handle_close(handle h);
 // count as existing.
 bool file_exists(const char* path, text_encoding encoding = text_encoding::ansi);
 
+// True when path, a text of that encoding, names a directory (or a link to one).
+bool directory_exists(const char* path, text_encoding encoding = text_encoding::ansi);
+
 }  // namespace pt::platform

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "ortolib/platform/command_line.h"
 #include "ortolib/platform/exit_codes.h"
@@ -53,6 +55,15 @@ struct process_request {
   // do not end the process meanwhile (a handler routine, not the ignore flag that children
   // would inherit).
   bool stand_in = false;
+  // The child's working directory, in application_encoding; null: the process's own. A relative
+  // application is still found from the process's own directory, as CreateProcess finds it.
+  const char* working_directory = nullptr;
+  // The child's environment: the process's own, or none without inherit_environment; then each
+  // of the changes in order, texts in arguments_encoding: "NAME=value" sets NAME, a bare "NAME"
+  // removes it. Names compare as the system compares them: exactly on POSIX, in any case on
+  // Windows. Null: no changes.
+  bool inherit_environment = true;
+  const std::vector<std::string>* environment_changes = nullptr;
   // The caller wants what holds the child's tree (process_info::tree), to end it with
   // process_kill_tree, and releases it with process_tree_close. Windows: the child runs in a
   // job of its own for it.

@@ -146,4 +146,9 @@ bool file_exists(const char* path, text_encoding encoding) {
   return true;
 }
 
+bool directory_exists(const char* path, text_encoding encoding) {
+  const DWORD attributes = GetFileAttributesW(win32::wide_path(path, encoding).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
 }  // namespace pt::platform

@@ -1,7 +1,8 @@
 // Windows backend: starting a child with CreateProcessW, hidden, with the given standard
-// handles and the error mode of an unattended run, passing it no handle the library opened for
-// itself, a batch file with its arguments quoted for cmd.exe, in a job that holds its tree
-// (job.cpp); and reading its exit code.
+// handles, working directory and environment (child_environment.cpp) and the error mode of an
+// unattended run, passing it no handle the library opened for itself, a batch file with its
+// arguments quoted for cmd.exe, in a job that holds its tree (job.cpp); and reading its exit
+// code.
 #include <windows.h>
 
 #include <optional>
@@ -12,6 +13,7 @@
 
 #include "ortolib/platform/command_line.h"
 #include "ortolib/platform/private/process.h"
+#include "ortolib/platform/win32/child_environment.h"
 #include "ortolib/platform/win32/command_line_limit.h"
 #include "ortolib/platform/win32/error.h"
 #include "ortolib/platform/win32/job.h"
@@ -285,11 +287,13 @@ class start_setup {
 // Windows refuses a directory with ERROR_ACCESS_DENIED, wine says ERROR_INVALID_HANDLE, and
 // both read as the former.
 bool create_process(const std::wstring& application, std::wstring& command_line, start_setup& setup,
-                    DWORD extra_flags, PROCESS_INFORMATION& info) {
+                    win32::child_environment& place, DWORD extra_flags,
+                    PROCESS_INFORMATION& info) {
   ZeroMemory(&info, sizeof info);
   const unattended_error_mode unattended;
   if (CreateProcessW(application.c_str(), command_line.data(), nullptr, nullptr, setup.inherit,
-                     setup.flags | extra_flags, nullptr, nullptr, setup.startup_info(), &info))
+                     setup.flags | extra_flags | CREATE_UNICODE_ENVIRONMENT, place.block(),
+                     place.directory(), setup.startup_info(), &info))
     return true;
   win32::error_capture();
   DWORD attributes = GetFileAttributesW(application.c_str());
@@ -325,6 +329,9 @@ bool process_start(const process_request& request, process_info& started) {
   std::wstring command_line;
   if (!build_command_line(request, application, command_line))
     return false;
+  win32::child_environment place(request);
+  if (!place.ready())
+    return false;
 
   start_lock_guard one_at_a_time;
   start_setup setup(request);
@@ -333,7 +340,7 @@ bool process_start(const process_request& request, process_info& started) {
   standard_handles_kept_out kept_out;
   win32::child_job job(request.tree, request.stand_in);
   PROCESS_INFORMATION info;
-  if (!create_process(application, command_line, setup, job.creation_flags(), info))
+  if (!create_process(application, command_line, setup, place, job.creation_flags(), info))
     return false;
   if (!job.adopt(info)) {  // a child that cannot run is no start
     TerminateProcess(info.hProcess, ERROR_PROCESS_ABORTED);
