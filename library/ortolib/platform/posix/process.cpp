@@ -42,7 +42,7 @@ struct child_plan {
   char* const* argv = nullptr;
   char* const* envp = nullptr;
   const char* directory = nullptr;  // the working directory; null: the parent's
-  int sources[3] = {-1, -1, -1};  // the descriptors that become 0, 1 and 2; -1: closed
+  int sources[3] = {-1, -1, -1};    // the descriptors that become 0, 1 and 2; -1: closed
   bool inherit_handles = true;
   int report = -1;  // close-on-exec pipe: an exec that fails writes its errno here
   const posix::startup_signals* signals = nullptr;

@@ -287,8 +287,7 @@ class start_setup {
 // Windows refuses a directory with ERROR_ACCESS_DENIED, wine says ERROR_INVALID_HANDLE, and
 // both read as the former.
 bool create_process(const std::wstring& application, std::wstring& command_line, start_setup& setup,
-                    win32::child_environment& place, DWORD extra_flags,
-                    PROCESS_INFORMATION& info) {
+                    win32::child_environment& place, DWORD extra_flags, PROCESS_INFORMATION& info) {
   ZeroMemory(&info, sizeof info);
   const unattended_error_mode unattended;
   if (CreateProcessW(application.c_str(), command_line.data(), nullptr, nullptr, setup.inherit,
