@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,7 @@
 #include "examples/formatting.h"
 #include "examples/input_streams.h"
 #include "examples/process_unit.h"
+#include "examples/running_programs.h"
 #include "examples/streams.h"
 #include "examples/strings.h"
 #include "examples/units.h"
@@ -21,6 +23,7 @@
 #include "support/captured_log.h"
 #include "support/child_run.h"
 #include "support/exit_status.h"
+#include "support/on_windows.h"
 #include "support/scratch_file.h"
 
 namespace {
@@ -275,6 +278,56 @@ TEST(ProcessUnitExample, AMissingProgramGivesMinusOneAndTheReasonToTheCaller) {
   EXPECT_TRUE(output.is_empty());
   EXPECT_EQ(bytes_of(error), "Couldn't run '" + missing.path() + "' - missing executable");
   EXPECT_EQ(errors.text(), "");  // the unit reports nothing itself
+}
+
+// "hello" to stdout after the input, "oops" to stderr: hex bytes for the helper child.
+constexpr const char* hello_out = "out=68656c6c6f";
+constexpr const char* oops_err = "err=6f6f7073";
+
+TEST(RunningProgramsExample, FeedsInputAndCollectsBothOutputsApartOrJoined) {
+  example::run_options options;
+  options.input = "fed ";
+  const example::completed_run apart =
+      example::run(ORTO_TEST_CHILD, {"stdin", oops_err, hello_out, "exit=3"}, options);
+  EXPECT_EQ(bytes_of(apart.output), "fed hello");
+  EXPECT_EQ(bytes_of(apart.errors), "oops");
+  EXPECT_EQ(apart.exit_code, 3);
+  EXPECT_TRUE(apart.failure.is_empty());
+
+  options.capture_errors = false;
+  const example::completed_run joined =
+      example::run(ORTO_TEST_CHILD, {"stdin", oops_err, hello_out}, options);
+  EXPECT_EQ(bytes_of(joined.output), "fed oopshello");
+  EXPECT_TRUE(joined.errors.is_empty());
+}
+
+TEST(RunningProgramsExample, ATimeoutKeepsTheOutputSoFarAndSaysSo) {
+  example::run_options options;
+  options.timeout_ms = 300;
+  const example::completed_run late =
+      example::run(ORTO_TEST_CHILD, {hello_out, "grandchild=60000", "sleep=60000"}, options);
+  EXPECT_TRUE(late.timed_out);
+  EXPECT_EQ(bytes_of(late.output), "hello");
+  EXPECT_EQ(bytes_of(late.failure),
+            "Couldn't finish '" ORTO_TEST_CHILD "' - timed out after 300 ms");
+  EXPECT_EQ(late.signal, pt::test::on_windows() ? 0 : 9);
+}
+
+TEST(RunningProgramsExample, TheProgramRunsWhereAndWithWhatItIsTold) {
+  const scratch_file directory("doc-example-directory");
+  std::filesystem::create_directory(directory.path());
+  example::run_options options;
+  options.working_directory = directory.c_str();
+  options.changes = {"ORTO_EXAMPLE=set here", "PATH"};
+  const example::completed_run placed =
+      example::run(ORTO_TEST_CHILD, {"env=ORTO_EXAMPLE", "env=PATH", "cwd"}, options);
+  const std::string output = bytes_of(placed.output);
+  ASSERT_EQ(output.rfind("set here\nunset\n", 0), 0u) << output;
+  EXPECT_TRUE(std::filesystem::equivalent(output.substr(15, output.size() - 16), directory.path()));
+
+  const example::completed_run missing = example::run("no-such-program-anywhere", {});
+  EXPECT_EQ(bytes_of(missing.failure), "No program 'no-such-program-anywhere' along PATH");
+  EXPECT_EQ(missing.exit_code, -1);
 }
 
 }  // namespace
