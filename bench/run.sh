@@ -15,6 +15,7 @@
 #   bench/run.sh --native-only   no wine rows (and no Windows build)
 #   bench/run.sh --no-micro      no micro-benchmarks
 #   bench/run.sh --no-picture    no picture
+#   bench/run.sh --library-only  only the process unit's rows against subprocess.run (natively)
 #   bench/run.sh --quick         three runs a row, a picture of three small sizes in the results
 #                                folder only: a check that everything works, not figures
 #
@@ -25,7 +26,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/lib.sh
 
-with_gib=0 with_wine=1 with_micro=1 with_picture=1 quick=0
+with_gib=0 with_wine=1 with_micro=1 with_picture=1 with_platform=1 quick=0
 for option in "$@"; do
   case "$option" in
     --gib) with_gib=1 ;;
@@ -33,8 +34,10 @@ for option in "$@"; do
     --no-micro) with_micro=0 ;;
     --no-picture) with_picture=0 ;;
     --quick) quick=1 ;;
+    --library-only) with_platform=0 with_wine=0 with_micro=0 with_picture=0 ;;
     *)
-      echo "unknown option: $option (--gib, --native-only, --no-micro, --no-picture, --quick)" >&2
+      echo "unknown option: $option (--gib, --native-only, --no-micro, --no-picture," \
+        "--library-only, --quick)" >&2
       exit 2
       ;;
   esac
@@ -398,7 +401,7 @@ report_library() {
 load_before=$(uptime)
 echo "== load before the runs: $load_before"
 rm -f "$work/picture-medians.txt"
-run_platform native
+[ $with_platform -eq 0 ] || run_platform native
 run_library_rows
 [ $with_picture -eq 0 ] || run_picture native
 if [ $with_wine -eq 1 ]; then
@@ -417,7 +420,7 @@ echo "== load after the runs: $load_after"
   echo "slower). Share: the part of the raw pipe's throughput that cmdwrap reaches."
   echo
   echo "Load before the runs: ${load_before#*load average: }; after: ${load_after#*load average: }."
-  report_platform native
+  [ $with_platform -eq 0 ] || report_platform native
   report_library
   [ $with_wine -eq 0 ] || report_platform wine
 } >"$results"
