@@ -19,7 +19,8 @@ bool is_program(const std::string& path) {
 }
 
 std::string search_path() {
-  if (const char* path = std::getenv("PATH"))
+  // Unsafe only beside a change of the environment, which the library never makes.
+  if (const char* path = std::getenv("PATH"))  // NOLINT(concurrency-mt-unsafe)
     return path;
   const std::size_t size = ::confstr(_CS_PATH, nullptr, 0);
   std::string fallback(size, '\0');

@@ -57,6 +57,7 @@ std::vector<std::wstring> names_to_try(const std::wstring& name) {
         same_text(std::wstring_view(name).substr(name.size() - extension.size()), extension))
       return {name};
   std::vector<std::wstring> names;
+  names.reserve(known.size());
   for (const std::wstring& extension : known)
     names.push_back(name + extension);
   return names;
