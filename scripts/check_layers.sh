@@ -51,8 +51,8 @@ awk '
     sub(/[>"].*$/, "", target)
     quoted = $0 ~ /include[ \t]*"/
     lower = tolower(target)
-    if (!os_allowed && (lower ~ /^(sys|linux|asm)\// ||
-        lower ~ /^(win[a-z0-9_]*|unistd|fcntl|spawn|pthread|signal|dirent|poll|io|process|direct|share|dlfcn|termios|sched|semaphore|malloc|ntstatus|psapi|tlhelp32|shellapi)\.h$/ ||
+    if (!os_allowed && (lower ~ /^(sys|linux|asm|arpa|netinet)\// ||
+        lower ~ /^(win[a-z0-9_]*|ws2[a-z0-9_]*|unistd|fcntl|spawn|pthread|signal|dirent|poll|io|process|direct|share|dlfcn|termios|sched|semaphore|malloc|ntstatus|psapi|tlhelp32|shellapi|netdb|ifaddrs|pwd|grp|syslog|mswsock|iphlpapi|afunix)\.h$/ ||
         lower == "csignal"))
       finding("OS header <" target "> outside the platform backends and the platform-specific test support")
     if (in_library && quoted && target !~ /^ortolib\//)
