@@ -1,5 +1,5 @@
 // POSIX backend, private: the signal settings the process was started with, for the children
-// it starts. Only the files of this backend include it.
+// it starts. Only the files of this backend include it. Body: signals.cpp.
 #pragma once
 
 #include <signal.h>
