@@ -17,6 +17,7 @@
 #include "ortolib/core/string.h"
 #include "ortolib/platform/ansi_command_line.h"
 #include "ortolib/platform/command_line_room.h"
+#include "ortolib/platform/exit_codes.h"
 #include "ortolib/platform/files.h"
 #include "ortolib/platform/program_arguments.h"
 #include "ortolib/platform/text_encoding.h"
@@ -29,7 +30,8 @@
 namespace cmdwrap {
 namespace {
 
-constexpr int failure_status = -1;
+// A failure of cmdwrap's own: no exit code.
+constexpr int failure_status = pt::no_exit_code;
 
 // Ends the process with status. cmdwrap runs on its main thread alone, so the standard exit,
 // which runs the library's clean-ups (the standard streams, the globals), is safe here.

@@ -118,7 +118,7 @@ std::int32_t write_result_file(std::FILE* file, std::string_view output, std::in
   std::string note;
   if (pt::is_exception_code(code)) {
     note = exception_note(code, !output.empty());
-    status = -1;
+    status = pt::no_exit_code;
   }
 
   crlf_writer writer(file, output.size() + note.size());
@@ -144,7 +144,7 @@ std::int32_t write_result_file(std::FILE* file, std::string_view output, std::in
   }
   if (!written && failure != nullptr)
     *failure = write_failure{true, error};
-  return written ? status : -1;
+  return written ? status : pt::no_exit_code;
 }
 
 }  // namespace cmdwrap

@@ -55,7 +55,7 @@ TEST(FatalDeathTest, WithoutHandlerNothingIsShown) {
 
 TEST(FatalDeathTest, DefaultReportGoesToStandardErrorWithItsCaption) {
   // On Windows the default report is a message box, which a test cannot read or dismiss.
-  if (platform::exit_status_mask != 0xFF)
+  if (pt::exit_status_mask != 0xFF)
     GTEST_SKIP() << "message box platform";
   EXPECT_EXIT(fatal_error(0xC0025, "Invalid item size for podlist"),
               testing::ExitedWithCode(test::visible_status(0xC0025)),

@@ -192,7 +192,7 @@ using MemoryDeathTest = testing::Test;
 TEST(MemoryDeathTest, ExhaustedMemoryIsFatal) {
   // The largest blocks, never freed, until the address space or the commit limit runs out: a
   // second natively, but the Windows build's emulated address space takes minutes to fill.
-  if (platform::exit_status_mask != 0xFF)
+  if (pt::exit_status_mask != 0xFF)
     GTEST_SKIP() << "address space too slow to exhaust";
   EXPECT_FATAL(for (;;) mem_alloc(0xFFFFFFFF), fatal_out_of_memory,
                "Fatal \\[c0005\\]: Not enough memory");

@@ -23,7 +23,7 @@ const std::uint32_t failed = status_of(-1);
 
 // Only where an exit status keeps all 32 bits can a child end with 259 or an exception code
 // of its own choosing.
-bool full_exit_codes() { return platform::exit_status_mask == 0xFFFFFFFFu; }
+bool full_exit_codes() { return pt::exit_status_mask == 0xFFFFFFFFu; }
 
 std::string note(const char* code) {
   return std::string("Returned Win32 exception 0x") + code + "\r\n";

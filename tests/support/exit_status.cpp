@@ -5,8 +5,6 @@
 
 namespace pt::test {
 
-int visible_status(std::uint32_t code) {
-  return static_cast<int>(code & platform::exit_status_mask);
-}
+int visible_status(std::uint32_t code) { return static_cast<int>(code & pt::exit_status_mask); }
 
 }  // namespace pt::test

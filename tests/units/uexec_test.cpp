@@ -223,7 +223,7 @@ TEST(Uexec, ExceptionCodesAreRecordedAnd259NeverIs) {
   still_active.run();
   // Only where an exit status keeps all 32 bits can a child end with 259.
   EXPECT_EQ(still_active.unit->exit_code,
-            platform::exit_status_mask == 0xFFFFFFFFu ? -1 : static_cast<int>(259 & 0xFF));
+            pt::exit_status_mask == 0xFFFFFFFFu ? -1 : static_cast<int>(259 & 0xFF));
 }
 
 TEST(Uexec, TheSameUnitRunsItsCommandAgain) {
@@ -448,7 +448,7 @@ TEST(Uexec, TerminateChildEndsTheRunningOrHeldChild) {
   while (!running.unit->terminate_child())  // until the worker has started the child
     std::this_thread::yield();
   running.unit->wait_run();
-  EXPECT_EQ(static_cast<std::uint32_t>(running.unit->exit_code), platform::killed_exit_code);
+  EXPECT_EQ(static_cast<std::uint32_t>(running.unit->exit_code), pt::killed_exit_code);
   EXPECT_EQ(running.unit->exit_signal, test::on_windows() ? 0 : 9);  // SIGKILL
   EXPECT_EQ(running.unit->process_handle, platform::no_handle);
   EXPECT_FALSE(running.unit->terminate_child());
@@ -530,7 +530,7 @@ TEST(Uexec, TerminateChildEndsTheChildsTreeAndTheRunEndsWithTheOutputSoFar) {
   ASSERT_TRUE(test::eventually([&] { return std::filesystem::exists(started.path()); }));
   EXPECT_TRUE(tree.unit->terminate_child());
   tree.unit->wait_run();
-  EXPECT_EQ(static_cast<std::uint32_t>(tree.unit->exit_code), platform::killed_exit_code);
+  EXPECT_EQ(static_cast<std::uint32_t>(tree.unit->exit_code), pt::killed_exit_code);
   EXPECT_EQ(text_of(tree.memory->collected_text()), "started");
   EXPECT_TRUE(test::eventually([&] { return !test::pipe_has_writer(probe_read); }))
       << "the grandchild outlives terminate_child";
@@ -601,7 +601,7 @@ TEST(Uexec, ATimeLimitEndsTheTreeAndKeepsTheOutput) {
   EXPECT_TRUE(child.unit->timed_out());
   EXPECT_EQ(text_of(child.unit->last_error()),
             "Couldn't finish '" ORTO_TEST_CHILD "' - timed out after 500 ms");
-  EXPECT_EQ(static_cast<std::uint32_t>(child.unit->exit_code), platform::killed_exit_code);
+  EXPECT_EQ(static_cast<std::uint32_t>(child.unit->exit_code), pt::killed_exit_code);
   EXPECT_TRUE(test::eventually([&] { return !test::pipe_has_writer(probe_read); }))
       << "something the child started outlives the limit";
   platform::handle_close(probe_read);
@@ -625,7 +625,7 @@ TEST(Uexec, TheSignalThatEndedTheChildIsKept) {
     killed.unit->terminate_child();  // no signals: TerminateProcess
   killed.unit->wait_run();
   EXPECT_EQ(killed.unit->exit_signal, test::on_windows() ? 0 : 15);  // SIGTERM
-  EXPECT_EQ(static_cast<std::uint32_t>(killed.unit->exit_code), platform::killed_exit_code);
+  EXPECT_EQ(static_cast<std::uint32_t>(killed.unit->exit_code), pt::killed_exit_code);
 
   child_exec exited({"exit=9"});
   exited.run();

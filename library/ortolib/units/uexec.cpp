@@ -644,7 +644,7 @@ void uexec::leave_child_held() { (new child_reaper(child))->launch(); }
 void uexec::work() {
   if (process_handle != platform::no_handle)
     let_go_of_ended_child();  // a child of an earlier run that still runs is a failure
-  exit_code = -1;
+  exit_code = no_exit_code;
   exit_signal = 0;
   run_timed_out = false;
   if (!platform::file_exists(path.text(), path_encoding))

@@ -11,6 +11,7 @@
 #include "ortolib/core/critsec.h"
 #include "ortolib/core/string.h"
 #include "ortolib/core/variant.h"
+#include "ortolib/platform/exit_codes.h"
 #include "ortolib/platform/text_encoding.h"
 #include "ortolib/platform/types.h"
 #include "ortolib/units/unit.h"
@@ -105,7 +106,7 @@ class uexec : public unit {
   // POSIX passes bytes either way.
   text_encoding path_encoding = text_encoding::ansi;
   text_encoding argument_encoding = text_encoding::ansi;
-  std::int32_t exit_code = -1;  // of the last child; -1 while none is recorded
+  std::int32_t exit_code = no_exit_code;  // of the last child; -1 while none is recorded
   // The child's process while work runs, and afterwards in background mode (or after a failed
   // copy loop); no_handle otherwise.
   platform::handle process_handle = platform::no_handle;

@@ -144,7 +144,7 @@ void restore_signals(const child_plan& plan) {
 // pages however large it is. The child makes only async-signal-safe calls on a plan made
 // beforehand, and every signal is blocked meanwhile: no handler of the parent may run in the
 // child before restore_signals. (posix_spawn itself cannot set a signal to be ignored.)
-pid_t start_child(const child_plan& plan) {
+pid_t vfork_and_exec(const child_plan& plan) {
   sigset_t all, previous;
   sigfillset(&all);
   ::pthread_sigmask(SIG_SETMASK, &all, &previous);
@@ -337,9 +337,6 @@ bool child_has_exec(pid_t pid, int report, bool forwarding) {
 
 }  // namespace
 
-// A parent sees only the low 8 bits of the status a process passes to exit.
-const std::uint32_t exit_status_mask = 0xFF;
-
 const os_error command_line_too_long = E2BIG;
 
 const lead_bytes& ansi_lead_bytes() {
@@ -358,7 +355,7 @@ bool process_start(const process_request& request, process_info& started) {
     return false;
   child_plan plan = plan_for(request, texts, report[1]);
   const bool forwarding = request.stand_in && posix::forwarding_begin();
-  const pid_t pid = start_child(plan);
+  const pid_t pid = vfork_and_exec(plan);
   if (pid < 0)
     error_capture();
   else if (forwarding)
@@ -458,3 +455,6 @@ void process_stand_in_end(handle& stand_in) {
 }
 
 }  // namespace pt::platform
+
+// A parent sees only the low 8 bits of the status a process passes to exit.
+const std::uint32_t pt::exit_status_mask = 0xFF;

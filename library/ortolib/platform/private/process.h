@@ -154,10 +154,6 @@ void process_stops_hold();
 // (an interrupt counts only when no child ran to take it).
 bool process_stop_requested();
 
-// What process_wait gives for a process that process_kill ended: the exception code that
-// POSIX reports for SIGKILL, and the code that Windows' TerminateProcess is given.
-inline constexpr std::uint32_t killed_exit_code = exception_unsuccessful;
-
 // Releases a process or thread handle from process_start. Does not end the process.
 void process_close(handle h);
 
@@ -168,9 +164,5 @@ void process_close(handle h);
 // Windows: the job no longer ends what the child left running (a server it started, a program
 // started detached), and the console's Ctrl+C and Ctrl+Break are the process's own again.
 void process_stand_in_end(handle& stand_in);
-
-// The bits of a process's exit status that reach its parent: all 32 on Windows, the low 8
-// on POSIX.
-extern const std::uint32_t exit_status_mask;
 
 }  // namespace pt::platform

@@ -313,9 +313,6 @@ const lead_bytes& ansi_lead_bytes() {
   return lead;
 }
 
-// A parent reads all 32 bits of a status with GetExitCodeProcess.
-const std::uint32_t exit_status_mask = 0xFFFFFFFF;
-
 const os_error command_line_too_long = ERROR_FILENAME_EXCED_RANGE;
 
 bool process_start(const process_request& request, process_info& started) {
@@ -405,3 +402,6 @@ void process_close(handle h) {
 }
 
 }  // namespace pt::platform
+
+// A parent reads all 32 bits of a status with GetExitCodeProcess.
+const std::uint32_t pt::exit_status_mask = 0xFFFFFFFF;
