@@ -41,7 +41,7 @@ constexpr int failure_status = pt::no_exit_code;
 
 // Memory exhausted anywhere, in a container of cmdwrap's own as in the library's blocks, is the
 // fatal report with its code, never an exception that ends the run as a silent -1.
-[[noreturn]] void out_of_memory() { pt::fatal_error(pt::fatal_out_of_memory, "Not enough memory"); }
+[[noreturn]] void out_of_memory() { pt::fatal_error(pt::fatal::out_of_memory); }
 
 // For a person who runs cmdwrap by hand without its arguments (a caller always passes two).
 void print_usage() {

@@ -27,6 +27,16 @@ TEST(Fatal, ReportText) {
   EXPECT_EQ(fatal_text(0, nullptr), "Fatal [00000]: ");
 }
 
+// Each name of the table reaches its own row: codes shared by two messages keep both apart.
+TEST(Fatal, TheTableGivesEachFatalErrorItsCodeAndMessage) {
+  EXPECT_EQ(fatal_code(fatal::out_of_memory), fatal_out_of_memory);
+  EXPECT_STREQ(fatal_message(fatal::out_of_memory), "Not enough memory");
+  EXPECT_EQ(fatal_code(fatal::list_compare), fatal_code(fatal::list_dofree));
+  EXPECT_STREQ(fatal_message(fatal::list_compare), "ptrlist::compare() not defined");
+  EXPECT_EQ(fatal_code(fatal::unit_running), 0xC003Cu);
+  EXPECT_STREQ(fatal_message(fatal::unit_running), "Unit already running");
+}
+
 TEST(Fatal, LongMessagesAreCutTo2047Characters) {
   std::string message(5000, 'm');
   std::string text = fatal_text(0xC0005, message.c_str());

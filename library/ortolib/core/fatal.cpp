@@ -20,6 +20,27 @@ void fatal_error(std::uint32_t code, const char* message) {
   std::exit(static_cast<int>(code));
 }
 
+namespace {
+
+struct fatal_row {
+  std::uint32_t code;
+  const char* message;
+};
+
+constexpr fatal_row fatal_rows[] = {
+#define ORTO_FATAL_ROW(name, code, message) {code, message},
+    ORTO_FATAL_ERRORS(ORTO_FATAL_ROW)
+#undef ORTO_FATAL_ROW
+};
+
+}  // namespace
+
+std::uint32_t fatal_code(fatal which) { return fatal_rows[static_cast<int>(which)].code; }
+
+const char* fatal_message(fatal which) { return fatal_rows[static_cast<int>(which)].message; }
+
+void fatal_error(fatal which) { fatal_error(fatal_code(which), fatal_message(which)); }
+
 void fatal_error_at_once(std::uint32_t code, const char* message) {
   fatal_routine handler = fatal_handler;
   if (handler != nullptr)

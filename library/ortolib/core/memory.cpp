@@ -57,7 +57,7 @@ constexpr std::size_t prefault_limit = 2 * commit_ahead_limit;
 // The largest reservation: enough for any block a 32-bit size can ask for.
 constexpr std::size_t largest_block = header_size + 0xFFFFFFFFull;
 
-[[noreturn]] void out_of_memory() { fatal_error(fatal_out_of_memory, "Not enough memory"); }
+[[noreturn]] void out_of_memory() { fatal_error(fatal::out_of_memory); }
 
 // A lock that needs no constructor and no destructor, as std::mutex does on some platforms.
 // It is held only for a search or a short move of the table below.

@@ -25,12 +25,8 @@ void _objlist::free_range(std::int32_t index, std::int32_t n) {
     dofree(item(i));
 }
 
-void _objlist::dofree(void*) {
-  fatal_error(fatal_list_not_defined, "ptrlist::dofree() not defined");
-}
+void _objlist::dofree(void*) { fatal_error(fatal::list_dofree); }
 
-std::int32_t _objlist::compare(const void*, const void*) {
-  fatal_error(fatal_list_not_defined, "ptrlist::compare() not defined");
-}
+std::int32_t _objlist::compare(const void*, const void*) { fatal_error(fatal::list_compare); }
 
 }  // namespace pt

@@ -10,7 +10,7 @@ namespace pt {
 
 _podlist::_podlist(std::int32_t item_size) : item_size(item_size) {
   if (item_size < 1 || item_size > 255)
-    fatal_error(fatal_list_item_size, "Invalid item size for podlist");
+    fatal_error(fatal::list_item_size);
 }
 
 _podlist::~_podlist() {
@@ -23,11 +23,11 @@ void _podlist::set_capacity(std::int32_t n) {
   if (n == capacity)
     return;
   if (n < count)
-    fatal_error(fatal_list_capacity, "List capacity can't be smaller than count");
+    fatal_error(fatal::list_capacity);
   // The byte size must fit the allocator's 32-bit size; a larger list cannot exist.
   std::int64_t bytes = static_cast<std::int64_t>(n) * item_size;
   if (bytes > static_cast<std::int64_t>(UINT32_MAX))
-    fatal_error(fatal_out_of_memory, "Not enough memory");
+    fatal_error(fatal::out_of_memory);
   items = mem_realloc(items, static_cast<std::uint32_t>(bytes));
   capacity = n;
 }
@@ -41,7 +41,7 @@ void _podlist::grow() {
   }
   std::int64_t grown = (static_cast<std::int64_t>(capacity) + 1) / 2 * 3;
   if (grown > INT32_MAX)  // no room for another item: counts are 32-bit
-    fatal_error(fatal_out_of_memory, "Not enough memory");
+    fatal_error(fatal::out_of_memory);
   set_capacity(static_cast<std::int32_t>(grown));
 }
 

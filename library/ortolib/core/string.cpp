@@ -22,7 +22,7 @@ char* empty_chars() { return &shared_empty.nul; }
 
 string_header* header_of(char* chars) { return reinterpret_cast<string_header*>(chars) - 1; }
 
-[[noreturn]] void string_overflow() { fatal_error(fatal_string_overflow, "String overflow"); }
+[[noreturn]] void string_overflow() { fatal_error(fatal::string_overflow); }
 
 // The length of a zero-terminated text (0 for null); a text too long for a string is fatal.
 std::int32_t text_length(const char* text) {

@@ -12,7 +12,7 @@ namespace pt {
 
 namespace {
 
-[[noreturn]] void variant_corrupt() { fatal_error(fatal_variant_corrupt, "Variant data corrupt"); }
+[[noreturn]] void variant_corrupt() { fatal_error(fatal::variant_corrupt); }
 
 void check_tag(const variant& v) {
   if (v.tag < tag_none || v.tag > tag_object)

@@ -58,7 +58,7 @@ void instm::refill_buffer() {
   if (!is_active)
     raise_inactive();
   if (buffer == nullptr)
-    fatal_error(fatal_buffer_required, "Internal: buffer required");
+    fatal_error(fatal::buffer_required);
   buffer_pos = 0;
   buffer_end = 0;
   buffer_end = read_unbuffered(buffer, buffer_size);

@@ -66,7 +66,7 @@ void iobase::abort_stream() {
 
 void iobase::set_buffer_size(std::int32_t size) {
   if (is_active)
-    fatal_error(fatal_buffer_active, "Cannot change buffer size while stream is active");
+    fatal_error(fatal::buffer_active);
   buffer_size = size < 0 ? default_buffer_size : size;
 }
 
@@ -74,7 +74,7 @@ void iobase::set_buffer_size(std::int32_t size) {
 
 void iobase::allocate_buffer() {
   if (buffer != nullptr)
-    fatal_error(fatal_buffer_allocation, "(ortolib internal) invalid buffer allocation");
+    fatal_error(fatal::buffer_allocation);
   buffer = static_cast<char*>(mem_alloc(static_cast<std::uint32_t>(buffer_size)));
 }
 

@@ -46,7 +46,7 @@ std::int32_t outmemory::device_write(const void* source, std::int32_t count) {
   // Both ways leave the storage unshared, so earlier copies of the text keep their content.
   std::int64_t end = position + count;
   if (end > max_string_length)
-    fatal_error(fatal_string_overflow, "String overflow");  // what the string itself reports
+    fatal_error(fatal::string_overflow);  // what the string itself reports
   char* chars = end > text.length() ? text.set_length(static_cast<std::int32_t>(end))
                                     : text.make_unique();
   std::memcpy(chars + position, source, static_cast<std::size_t>(count));

@@ -23,16 +23,16 @@ void thread::launch() {
   // The platform stores the handle and id into these fields before thread_entry can begin, so
   // an autofree thread may delete the object at once. Nothing here touches it afterwards.
   if (!platform::thread_start(thread_entry, this, thread_handle, thread_id))
-    fatal_error(fatal_thread_create, "CreateThread() failed");
+    fatal_error(fatal::thread_create);
 }
 
 void thread::waitfor() {
   if (atomic_exchange(&handle_released, 1) != 0)
     return;
   if (is_current_thread(thread_id))
-    fatal_error(fatal_waitfor_self, "Can not waitfor() on myself");
+    fatal_error(fatal::waitfor_self);
   if (autofree != 0)
-    fatal_error(fatal_waitfor_autofree, "Can not waitfor() on an autofree thread");
+    fatal_error(fatal::waitfor_autofree);
   platform::thread_join(thread_handle);
   thread_handle = platform::no_handle;
 }

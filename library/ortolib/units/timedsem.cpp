@@ -9,7 +9,7 @@ namespace pt {
 timedsem::timedsem(std::int32_t initial_count)
     : sem_handle(platform::semaphore_create(initial_count, maximum_count)) {
   if (sem_handle == platform::no_handle)
-    fatal_error(fatal_semaphore, "Timed semaphore failed");
+    fatal_error(fatal::semaphore);
 }
 
 timedsem::~timedsem() { platform::semaphore_close(sem_handle); }

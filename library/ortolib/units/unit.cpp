@@ -86,7 +86,7 @@ void unit::run_unit(bool asynchronous) {
   if (atomic_exchange(&running, 1) != 0)
     return;
   if (worker != nullptr)
-    fatal_error(fatal_unit_running, "Unit already running");
+    fatal_error(fatal::unit_running);
   run_failed = false;
   last_error_message.clear();
   first_failure = failure_record{};
