@@ -23,7 +23,7 @@ constexpr char end_of_data = 0x1A;
 // after each chunk: once the arguments no longer fit, the splitter overflows and takes no more.
 class line_splitter {
  public:
-  explicit line_splitter(pt::platform::command_line_room& room) : room_(room) {}
+  explicit line_splitter(pt::command_line_room& room) : room_(room) {}
 
   // The encoding of the lines, in which the room counts them.
   void count_as(pt::text_encoding encoding) { encoding_ = encoding; }
@@ -88,7 +88,7 @@ class line_splitter {
     nul_at_ = std::string::npos;
   }
 
-  pt::platform::command_line_room& room_;
+  pt::command_line_room& room_;
   pt::text_encoding encoding_ = pt::text_encoding::ansi;
   std::vector<std::string> lines_;
   std::vector<std::uint32_t> line_numbers_;
@@ -156,7 +156,7 @@ read_outcome read_text(std::FILE* file, std::uint64_t byte_bound, argument_text_
 
 }  // namespace
 
-argument_lines read_argument_lines(const char* path, pt::platform::command_line_room& room,
+argument_lines read_argument_lines(const char* path, pt::command_line_room& room,
                                    std::uint64_t byte_bound, pt::text_encoding path_encoding) {
   argument_lines result;
   // Binary mode: the translation below is the same on every platform. The C runtime's fopen

@@ -54,7 +54,7 @@ inline constexpr std::uint64_t argument_file_bound = std::uint64_t{16} << 20;
 // and a marked file that does not decode (before its end of data) report opened == false with
 // no lines: the caller must not run a child on a partial list. Nothing is thrown except
 // std::bad_alloc.
-argument_lines read_argument_lines(const char* path, pt::platform::command_line_room& room,
+argument_lines read_argument_lines(const char* path, pt::command_line_room& room,
                                    std::uint64_t byte_bound = argument_file_bound,
                                    pt::text_encoding path_encoding = pt::text_encoding::ansi);
 

@@ -105,7 +105,7 @@ void refuse_ansi_change(const std::string& executable, const std::string& argume
 // or whose lines a program reading its ANSI command line would get otherwise, ends the run,
 // untouched.
 void take_arguments(const std::string& executable, const std::string& argument_file) {
-  pt::platform::command_line_room room(executable, path_encoding);
+  pt::command_line_room room(executable, path_encoding);
   argument_lines arguments =
       read_argument_lines(argument_file.c_str(), room, argument_file_bound, path_encoding);
   if (!arguments.undecodable.empty()) {

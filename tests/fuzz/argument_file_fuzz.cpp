@@ -96,7 +96,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   content += input.rest();
 
   write_file(path.c_str(), content);
-  pt::platform::command_line_room room("child");
+  pt::command_line_room room("child");
   const cmdwrap::argument_lines read = cmdwrap::read_argument_lines(path.c_str(), room);
 
   cmdwrap::argument_text_decoder whole;

@@ -19,7 +19,7 @@ using lines = std::vector<std::string>;
 
 // The lines read for a child named "child", within the room of its command line.
 argument_lines read_for_child(const char* path, std::uint64_t byte_bound = argument_file_bound) {
-  pt::platform::command_line_room room("child");
+  pt::command_line_room room("child");
   return read_argument_lines(path, room, byte_bound);
 }
 
@@ -117,7 +117,7 @@ TEST(ReadArgumentLines, MarkedTextAcrossTheReadsOfTheFile) {
       const std::string filler(mark == text_mark::utf8 ? 65533 - shift : 32767 - shift, 'x');
       pt::test::scratch_file file("argument-file");
       file.write(pt::test::marked_text(mark, filler + "\xF0\x9F\x98\x80\r\n\xE6\x97\xA5"));
-      pt::platform::command_line_room room("child", std::uint64_t{1} << 20);
+      pt::command_line_room room("child", std::uint64_t{1} << 20);
       const argument_lines read = read_argument_lines(file.c_str(), room);
       EXPECT_EQ(read.encoding, pt::text_encoding::utf8);
       EXPECT_EQ(read.lines, (lines{filler + "\xF0\x9F\x98\x80", "\xE6\x97\xA5"})) << shift;
@@ -129,11 +129,11 @@ TEST(ReadArgumentLines, MarkedTextAcrossTheReadsOfTheFile) {
 // room: line ends, empty lines and the end of data after it still let it start.
 TEST(ReadArgumentLines, ALastLineThatFitsFitsWithAnythingEmptyAfterIt) {
   // A total below Linux's limit on one argument, so that the total is what the line fills.
-  const pt::platform::command_line_room empty_room("child", std::uint64_t{1} << 16);
+  const pt::command_line_room empty_room("child", std::uint64_t{1} << 16);
   std::size_t fits = 0, too_long = 200000;
   while (too_long - fits > 1) {
     const std::size_t length = (fits + too_long) / 2;
-    pt::platform::command_line_room trial = empty_room;
+    pt::command_line_room trial = empty_room;
     (trial.add_argument(std::string(length, 'a')) ? fits : too_long) = length;
   }
   const std::string line(fits, 'a');
@@ -142,14 +142,14 @@ TEST(ReadArgumentLines, ALastLineThatFitsFitsWithAnythingEmptyAfterIt) {
                                  "b"}) {
     pt::test::scratch_file file("argument-file");
     file.write(line + rest);
-    pt::platform::command_line_room room = empty_room;
+    pt::command_line_room room = empty_room;
     const argument_lines read = read_argument_lines(file.c_str(), room);
     EXPECT_FALSE(read.too_long) << testing::PrintToString(rest);
     EXPECT_EQ(read.lines, lines{line});
   }
   pt::test::scratch_file file("argument-file");
   file.write(line + "a\n");
-  pt::platform::command_line_room room = empty_room;
+  pt::command_line_room room = empty_room;
   EXPECT_TRUE(read_argument_lines(file.c_str(), room).too_long);
 }
 
@@ -211,7 +211,7 @@ TEST(ReadArgumentLines, LargeFileMatchesTheReferenceRules) {
   pt::test::scratch_file file("argument-file");
   file.write(bytes);
   // More lines than a Windows command line holds: room for them, to see every one.
-  pt::platform::command_line_room room("child", std::uint64_t{16} << 20);
+  pt::command_line_room room("child", std::uint64_t{16} << 20);
   const argument_lines read = read_argument_lines(file.c_str(), room);
   ASSERT_TRUE(read.opened);
   const lines expected = reference_lines(bytes);

@@ -212,7 +212,7 @@ TEST(WriteResultFile, WritesWhileAnotherHandleHoldsTheFileForReadAndWrite) {
   std::FILE* other = std::fopen(file.c_str(), "r+b");
   ASSERT_NE(other, nullptr);
 
-  pt::platform::command_line_room room("child");
+  pt::command_line_room room("child");
   const argument_lines read = read_argument_lines(file.c_str(), room);
   EXPECT_TRUE(read.opened);
   EXPECT_EQ(read.lines, (std::vector<std::string>{"first", "second"}));

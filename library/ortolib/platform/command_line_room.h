@@ -10,7 +10,7 @@
 
 #include "ortolib/platform/text_encoding.h"
 
-namespace pt::platform {
+namespace pt {
 
 // Windows: the whole command line, the program name as quote_program_name gives it, then for
 // each argument a blank and its token (quote_argument), fits in 32766 characters (32767 with
@@ -50,4 +50,9 @@ class command_line_room {
   bool fits_ = true;
 };
 
+}  // namespace pt
+
+// The name it had first, for the callers that use it.
+namespace pt::platform {
+using pt::command_line_room;
 }  // namespace pt::platform

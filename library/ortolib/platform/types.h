@@ -8,7 +8,7 @@
 
 #include <cstdint>
 
-namespace pt::platform {
+namespace pt {
 
 // An OS handle at full width: a file descriptor on POSIX, a HANDLE on Windows.
 using handle = std::intptr_t;
@@ -32,4 +32,13 @@ struct critical_section {
   alignas(16) unsigned char storage[64];
 };
 
+}  // namespace pt
+
+// The names they had first, which the library's platform layer and its callers use.
+namespace pt::platform {
+using pt::critical_section;
+using pt::handle;
+using pt::no_handle;
+using pt::std_handle_id;
+using pt::unusable_handle;
 }  // namespace pt::platform

@@ -10,7 +10,7 @@
 
 extern char** environ;
 
-namespace pt::platform {
+namespace pt {
 
 namespace {
 
@@ -65,4 +65,4 @@ bool command_line_room::could_take(std::uint64_t length, text_encoding /*encodin
   return fits_ && length < argument_limit_ && used_ + string_cost(length) <= limit_;
 }
 
-}  // namespace pt::platform
+}  // namespace pt

@@ -10,10 +10,6 @@
 
 namespace pt::platform {
 
-// Negative, so never a descriptor, and not no_handle, so the streams still try (and fail) to
-// use it: a stream on it reports "Invalid file descriptor" as one on Windows' null handle does.
-const handle unusable_handle = -2;
-
 namespace {
 
 // Puts /dev/null on a closed standard descriptor, so that the next open or pipe cannot take
@@ -48,3 +44,7 @@ handle std_handle_duplicate(std_handle_id which) {
 }
 
 }  // namespace pt::platform
+
+// Negative, so never a descriptor, and not no_handle, so the streams still try (and fail) to
+// use it: a stream on it reports "Invalid file descriptor" as one on Windows' null handle does.
+const pt::handle pt::unusable_handle = -2;

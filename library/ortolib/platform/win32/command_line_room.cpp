@@ -7,7 +7,10 @@
 #include "ortolib/platform/private/process.h"
 #include "ortolib/platform/win32/command_line_limit.h"
 
-namespace pt::platform {
+namespace pt {
+
+using platform::ansi_lead_bytes;
+using platform::command_line_limit;
 
 namespace {
 
@@ -58,4 +61,4 @@ bool command_line_room::could_take(std::uint64_t length, text_encoding encoding)
   return fits_ && least <= argument_limit_ && used_ + token_frame + least <= limit_;
 }
 
-}  // namespace pt::platform
+}  // namespace pt

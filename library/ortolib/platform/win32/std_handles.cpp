@@ -7,9 +7,6 @@
 
 namespace pt::platform {
 
-// The null handle: every use of it fails with ERROR_INVALID_HANDLE.
-const handle unusable_handle = 0;
-
 handle std_handle_duplicate(std_handle_id which) {
   DWORD id = which == std_handle_id::input    ? STD_INPUT_HANDLE
              : which == std_handle_id::output ? STD_OUTPUT_HANDLE
@@ -31,3 +28,6 @@ handle std_handle_duplicate(std_handle_id which) {
 }
 
 }  // namespace pt::platform
+
+// The null handle: every use of it fails with ERROR_INVALID_HANDLE.
+const pt::handle pt::unusable_handle = 0;
