@@ -36,9 +36,10 @@ install(FILES ${ORTO_PROGRAM_SOURCES}
 # The public headers, under the library's own name as they sit in the source tree: users and
 # the library itself include "ortolib/core/string.h", so no header of a user's project can
 # stand in for one of them. The headers are found when the build is configured, so new ones
-# need no entry here. Of the platform layer only the types the public headers hold (types.h),
-# the command-line rules and the room of a command line, and files.h are installed: its
-# interface to the OS (private/) and the backends stay inside the library.
+# need no entry here. Of the platform layer the public headers of platform/ itself are
+# installed (the OS types the other headers hold, the command-line rules, the exit-code rules,
+# the error numbers, text encodings, files.h and the rest): its interface to the OS (private/)
+# and the backends, with their own headers, stay inside the library.
 file(GLOB_RECURSE ORTO_PUBLIC_HEADERS CONFIGURE_DEPENDS RELATIVE ${PROJECT_SOURCE_DIR}/library
   ${PROJECT_SOURCE_DIR}/library/ortolib/*.h)
 list(FILTER ORTO_PUBLIC_HEADERS EXCLUDE REGEX "^ortolib/platform/(private|posix|win32)/")
