@@ -12,6 +12,9 @@ namespace pt {
 
 class outfile;
 
+// kind_code of an infile: an input stream (1) over a file (0x100).
+inline constexpr std::int32_t kind_infile = 0x101;
+
 // Handle ownership as handle_stream says. A file that cannot be opened raises "Couldn't open"
 // with the mapped number; the message names the file.
 class infile : public handle_stream<instm> {

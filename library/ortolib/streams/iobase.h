@@ -13,6 +13,9 @@ namespace pt {
 
 class iobase;
 
+// kind_code of a stream that names no family: that of component.
+inline constexpr std::int32_t kind_iobase = kind_component;
+
 // Called with the stream and its new status on every status change.
 using status_hook_routine = void (*)(iobase* stream, std::int32_t status);
 

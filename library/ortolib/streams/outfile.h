@@ -10,6 +10,9 @@
 
 namespace pt {
 
+// kind_code of an outfile: an output stream (2) over a file (0x100).
+inline constexpr std::int32_t kind_outfile = 0x102;
+
 // Handle ownership as handle_stream says. A file that cannot be opened raises "Couldn't
 // open", an appended file whose end cannot be reached "Couldn't seek to end of file", both
 // with the mapped number and a message that names the file.
