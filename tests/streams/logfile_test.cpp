@@ -33,6 +33,7 @@ std::string read_exactly(infile& in, std::int32_t count) {
 TEST(Logfile, IsAnUnbufferedOutputFile) {
   logfile log;
   EXPECT_EQ(log.kind_code(), kind_logfile);
+  EXPECT_EQ(kind_logfile, 0x10102);
   EXPECT_EQ(log.kind_code() & kind_family_and_device, kind_outfile);
   EXPECT_EQ(log.buffer_size, 0);
   EXPECT_FALSE(log.flush_at_newline);

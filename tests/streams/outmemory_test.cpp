@@ -27,6 +27,7 @@ class seekable_memory : public outmemory {
 TEST(Outmemory, CollectsEveryWriteWithoutALimit) {
   outmemory out;
   EXPECT_EQ(out.kind_code(), kind_outmemory);
+  EXPECT_EQ(kind_outmemory, 0x202);
   EXPECT_EQ(out.buffer_size, 0);
   out.open_stream();
   EXPECT_EQ(out.os_handle, platform::no_handle);

@@ -100,6 +100,7 @@ TEST(Uexec, NewUnitHasItsDefaults) {
   EXPECT_TRUE(u->inherit_handles);
   EXPECT_EQ(u->process_id, -1);
   EXPECT_EQ(u->kind_code(), kind_uexec);
+  EXPECT_EQ(kind_uexec, 3);
   EXPECT_EQ(u->input_stream, &std_input);
   EXPECT_EQ(u->output_stream, &std_output);
   release(u);

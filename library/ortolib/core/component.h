@@ -1,5 +1,6 @@
 // The root of the library's class tree and its reference-counted base class, with the
-// operations that manage counted pointers and the kind codes that name concrete classes.
+// operations that manage counted pointers and the scheme of the kind codes that name concrete
+// classes.
 #pragma once
 
 #include <cstdint>
@@ -38,7 +39,7 @@ class component : public unknown {
 
   // Called on each receiver while a component it watches is destroyed. Does nothing here.
   virtual void deletion_notice(component* being_destroyed);
-  // Identifies the concrete class (the kind_ constants below); 0 here.
+  // Identifies the concrete class (the kind_ constants, below and beside each class); 0 here.
   virtual std::int32_t kind_code();
 
  protected:
@@ -52,19 +53,9 @@ class component : public unknown {
 
 // kind_code values. Low byte: the family (1 input stream, 2 output stream, 3 unit); second
 // byte: the device (1 file, 2 memory); third byte: a refinement (1 log file over an output
-// file). Callers compare the low 16 bits (kind_family_and_device).
+// file). Callers compare the low 16 bits (kind_family_and_device). Each class's code is
+// declared beside the class (kind_infile in streams/infile.h, kind_uexec in units/uexec.h).
 inline constexpr std::int32_t kind_component = 0;
-inline constexpr std::int32_t kind_iobase = 0;
-inline constexpr std::int32_t kind_instm = 1;
-inline constexpr std::int32_t kind_outstm = 2;
-inline constexpr std::int32_t kind_outnull = 2;
-inline constexpr std::int32_t kind_unit = 3;
-inline constexpr std::int32_t kind_uexec = 3;
-inline constexpr std::int32_t kind_infile = 0x101;
-inline constexpr std::int32_t kind_outfile = 0x102;
-inline constexpr std::int32_t kind_inmemory = 0x201;
-inline constexpr std::int32_t kind_outmemory = 0x202;
-inline constexpr std::int32_t kind_logfile = 0x10102;
 inline constexpr std::int32_t kind_family_and_device = 0xFFFF;
 
 // Takes one reference (null is returned unchanged) and returns the same pointer.

@@ -9,6 +9,9 @@
 
 namespace pt {
 
+// kind_code of an inmemory: an input stream (1) over memory (0x200).
+inline constexpr std::int32_t kind_inmemory = 0x201;
+
 // Reads the bytes of text, every byte as it is (NUL included), then the end of the data. The
 // text is the stream's buffer: open_stream takes a copy of it (sharing its storage, so nothing
 // is copied), and reads copy straight out of that, read_line a run at a time. Changing text

@@ -9,6 +9,9 @@
 
 namespace pt {
 
+// kind_code of an input stream of no particular device: the family alone.
+inline constexpr std::int32_t kind_instm = 1;
+
 // Reading a closed stream raises "Stream inactive" (5); a device error raises "Couldn't read"
 // with the mapped number, after the stream is marked at end. A broken pipe (the writer has
 // gone) is the normal end of the data, not an error. Unbuffered (buffer size 0), every read

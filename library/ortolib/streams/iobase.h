@@ -13,6 +13,9 @@ namespace pt {
 
 class iobase;
 
+// kind_code of a stream that names no family: that of component.
+inline constexpr std::int32_t kind_iobase = kind_component;
+
 // Called with the stream and its new status on every status change.
 using status_hook_routine = void (*)(iobase* stream, std::int32_t status);
 
@@ -31,8 +34,9 @@ inline constexpr std::int32_t status_closed = 253;  // close_stream has finished
 // failures are thrown as estream (see raise_stream_error); misuse is fatal: a buffer size
 // change while open (0xC000C), a second buffer allocation (0xC000D). A stream is closed
 // after construction and may be opened and closed any number of times. The destructors of
-// iobase, instm and outstm close nothing: every concrete stream closes itself in its own
-// destructor, while its device operations are still in force.
+// iobase, instm and outstm close nothing: every concrete stream closes itself in a destructor
+// that runs while its device operations are still in force (its own, or handle_stream's for a
+// stream over a handle that replaces no operation close_stream calls).
 //
 // The fields may be read by anyone. Only the stream and its derived classes change them,
 // except what the owner sets while the stream is closed: status_hook (and, on file streams,

@@ -10,6 +10,10 @@
 
 namespace pt {
 
+// kind_code of a logfile: an outfile refined (0x10000), so that its low 16 bits are
+// kind_outfile's.
+inline constexpr std::int32_t kind_logfile = 0x10102;
+
 // Every write goes straight to the OS handle (buffer size 0), so a formatted call's text is on
 // the handle when the call returns. Only format and vformat take the lock; plain writes
 // (put_byte, write_block, write_text) do not. Two log files do not exclude each other.

@@ -9,6 +9,9 @@
 
 namespace pt {
 
+// kind_code of an outmemory: an output stream (2) over memory (0x200).
+inline constexpr std::int32_t kind_outmemory = 0x202;
+
 // Unbuffered: every write goes straight into text, which grows through string::set_length
 // only (no reserve of its own). A write that reaches size_limit is cut there without an error
 // (the stream is then at end and later writes take nothing); was_cut and dropped_bytes tell

@@ -7,6 +7,9 @@
 
 namespace pt {
 
+// kind_code of an outnull: that of outstm, since it has no device.
+inline constexpr std::int32_t kind_outnull = kind_outstm;
+
 // Accepts every write; the bytes collect in an 8192-byte buffer whose drains the device takes
 // none of, so the stream turns at end after the first drain without the writer noticing. No OS
 // handle; a seek raises 29 "Can not seek on this device [<null>]".

@@ -12,6 +12,9 @@
 
 namespace pt {
 
+// kind_code of an output stream of no particular device: the family alone.
+inline constexpr std::int32_t kind_outstm = 2;
+
 // Writing to a closed stream raises "Stream inactive" (5); a device error raises
 // "Couldn't write" with the mapped number (a pipe without a reader: 32 "Broken pipe"), after
 // the stream is marked at end. A short device write is not reported: the bytes the device did

@@ -18,6 +18,9 @@
 
 namespace pt {
 
+// kind_code of a uexec: that of unit.
+inline constexpr std::int32_t kind_uexec = kind_unit;
+
 // A unit (kind_uexec) whose work starts path with the texts of args on its command line. A
 // stream that has an OS handle is given to the child as it is; one without (a memory stream,
 // for instance) is replaced for the run by one end of a local pipe, and work copies between

@@ -13,6 +13,9 @@ namespace pt {
 
 class unit_thread;
 
+// kind_code of a unit: the unit family.
+inline constexpr std::int32_t kind_unit = 3;
+
 // A counted component (kind_unit). A subclass puts its processing into work and reads
 // input_stream and writes output_stream there; run_unit opens both streams when they are not
 // open, calls work, flushes the output and calls after_work.
