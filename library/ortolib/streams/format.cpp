@@ -3,6 +3,7 @@
 #include "ortolib/streams/format.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <climits>
 #include <cmath>
@@ -626,35 +627,41 @@ bool read_argument(Source& arguments, argument_kind kind, format_syntax::modifie
   }
 }
 
-using directive_writer = void (*)(directive_writing&, const argument_value&);
+// What the engine does for one conversion letter: its row of ORTO_FORMAT_DIRECTIVES.
+struct directive_row {
+  argument_kind kind = argument_kind::integer;
+  void (*writer)(directive_writing&, const argument_value&) = nullptr;  // none: not a letter
+};
 
-// Reads the directive's argument as its kind says and writes it with writer, or has the source
-// report the argument it could not give.
-template <class Source>
-void read_and_write(directive_writing& w, Source& arguments, argument_kind kind,
-                    format_syntax::modifier length, directive_writer writer) {
-  argument_value value;
-  if (read_argument(arguments, kind, length, value))
-    writer(w, value);
-  else
-    arguments.mismatch(w.stream, w.conversion);
-}
+// The rows by letter; the letters are ASCII.
+constexpr auto directive_rows = [] {
+  std::array<directive_row, 128> rows{};
+#define ORTO_DIRECTIVE_ROW(letter, kind, reads, writer) \
+  rows[letter] = {argument_kind::kind, writer};
+  ORTO_FORMAT_DIRECTIVES(ORTO_DIRECTIVE_ROW)
+#undef ORTO_DIRECTIVE_ROW
+  return rows;
+}();
 
-// Writes the text of one complete directive, by its letter's row of ORTO_FORMAT_DIRECTIVES.
+// Writes the text of one complete directive by its letter's row: reads the argument as the
+// row's kind says and writes it with the row's writer, or has the source report the argument
+// it could not give. read_directive completes a directive only with a letter of the table.
 template <class Source>
 void write_directive(outstm& stream, const format_syntax::directive& parsed, Source& arguments) {
+  const auto letter = static_cast<unsigned char>(parsed.conversion);
+  const directive_row row = letter < directive_rows.size() ? directive_rows[letter]
+                                                           : directive_row{};
+  if (row.writer == nullptr)
+    return;
+  argument_value value;
+  if (!read_argument(arguments, row.kind, parsed.length, value)) {
+    arguments.mismatch(stream, parsed.conversion);
+    return;
+  }
   directive_text directive(parsed);
   char text[output_size];
   directive_writing writing{stream, text, directive, parsed.conversion};
-  switch (parsed.conversion) {
-#define ORTO_WRITE_DIRECTIVE(letter, kind, reads, writer)                           \
-  case letter:                                                                      \
-    read_and_write(writing, arguments, argument_kind::kind, parsed.length, writer); \
-    break;
-    ORTO_FORMAT_DIRECTIVES(ORTO_WRITE_DIRECTIVE)
-#undef ORTO_WRITE_DIRECTIVE
-    default: break;  // read_directive completes a directive only with a letter of the table
-  }
+  row.writer(writing, value);
 }
 
 // The arguments of a C-variadic call: every read takes the next argument as the type the

@@ -46,4 +46,14 @@ enum class accepted : unsigned char {
   pointer_or_text,  // a pointer, or a text's address
 };
 
+// A letter and what a checked call accepts for it, from the table.
+struct conversion_row {
+  char letter;
+  accepted reads;
+};
+
+#define ORTO_CONVERSION_ROW(letter, kind, reads, writer) {letter, accepted::reads},
+inline constexpr conversion_row conversion_rows[] = {ORTO_FORMAT_DIRECTIVES(ORTO_CONVERSION_ROW)};
+#undef ORTO_CONVERSION_ROW
+
 }  // namespace pt::format_syntax

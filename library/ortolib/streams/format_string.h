@@ -72,13 +72,10 @@ constexpr bool accepts(format_syntax::accepted reads, argument_class given) {
 // Whether the directive of a conversion letter reads an argument of class given (the table's
 // reads column). An unknown letter reads nothing; the check reports it before it asks.
 constexpr bool directive_reads(char conversion, argument_class given) {
-  switch (conversion) {
-#define ORTO_DIRECTIVE_READS(letter, kind, reads, writer) \
-  case letter: return accepts(format_syntax::accepted::reads, given);
-    ORTO_FORMAT_DIRECTIVES(ORTO_DIRECTIVE_READS)
-#undef ORTO_DIRECTIVE_READS
-    default: return false;
-  }
+  for (const format_syntax::conversion_row& row : format_syntax::conversion_rows)
+    if (row.letter == conversion)
+      return accepts(row.reads, given);
+  return false;
 }
 
 // The argument's type as the message names it: a literal "text" as const char*.
