@@ -14,7 +14,8 @@
 //           floating a double, text a C text, pointer an address
 //   reads   the arguments a checked call accepts (format_syntax::accepted): integer,
 //           real_or_integer, text, pointer_or_text
-//   writer  the engine's function that writes the directive's text (format.cpp)
+//   writer  the engine's function that writes the directive's text (format.cpp); the comment
+//           after the row says what it writes, "formatter" being the platform's own
 //
 // Adding a letter: docs/ARCHITECTURE.md, "A new format directive".
 #define ORTO_FORMAT_DIRECTIVES(X)                                                          \
