@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "ortolib/core/ref.h"
 #include "ortolib/platform/private/format.h"
@@ -111,6 +112,27 @@ TEST(CheckedFormat, TheCompileTimeFlagsAreTheEnginesFlags) {
     EXPECT_EQ(format_syntax::is_flag(static_cast<char>(byte)),
               charset_contains(format_flag_chars, static_cast<std::uint8_t>(byte)))
         << byte;
+}
+
+// What the check of a literal accepts for a letter is what the engine reads at run time: an
+// argument of each class, through a runtime format, is marked exactly when the check refuses it.
+TEST(CheckedFormat, TheCompileTimeReadingIsTheEnginesReading) {
+  using format_detail::argument_class;
+  const int object = 0;
+  for (int letter = ' '; letter <= '~'; ++letter) {
+    if (!format_syntax::is_conversion(static_cast<char>(letter)))
+      continue;
+    const std::string format{'%', static_cast<char>(letter)};
+    const std::pair<argument_class, std::string> written[] = {
+        {argument_class::integer, checked(runtime_format(format), 7)},
+        {argument_class::real, checked(runtime_format(format), 1.5)},
+        {argument_class::text, checked(runtime_format(format), "x")},
+        {argument_class::pointer, checked(runtime_format(format), &object)}};
+    for (const auto& [given, text] : written)
+      EXPECT_EQ(text.starts_with("%!"),
+                !format_detail::directive_reads(static_cast<char>(letter), given))
+          << format << " " << static_cast<int>(given) << ": " << text;
+  }
 }
 
 TEST(FormatToString, ReturnsTheTextAFormatWrites) {

@@ -3,6 +3,7 @@
 #include "ortolib/streams/format.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <climits>
 #include <cmath>
@@ -14,6 +15,7 @@
 #include "ortolib/core/datetime.h"
 #include "ortolib/platform/private/format.h"
 #include "ortolib/streams/format_args.h"
+#include "ortolib/streams/format_directives.h"
 #include "ortolib/streams/format_flags.h"
 #include "ortolib/streams/format_syntax.h"
 #include "ortolib/streams/outstm.h"
@@ -25,20 +27,23 @@ constinit const char* long_time_format = "%a %b %d %X %Y";
 
 namespace {
 
-// What a directive reads and how its text is made; fixed while it is parsed.
-enum class directive_kind {
-  character,        // c: int
-  short_integer,    // h: int, printed as a short
-  integer,          // d i o u x X: int
-  long_integer,     // l: long (64 bits on Linux, 32 on Windows)
-  integer_64,       // ll: 64-bit integer
-  text,             // s: const char*
-  pointer,          // p: a pointer
-  floating,         // e E f g G: double
-  long_floating,    // L: double as well
-  address,          // a: 32-bit IPv4 address, lowest byte first
-  short_timestamp,  // t: timestamp
-  long_timestamp,   // T: timestamp
+// What a directive takes from the argument list: the kind column of ORTO_FORMAT_DIRECTIVES.
+enum class argument_kind {
+  character,  // the low 32 bits of an integer
+  integer,    // an integer: a checked call's at its own width, otherwise as the modifier names
+  text,       // a text
+  pointer,    // an address
+  floating,   // a double
+  address,    // the low 32 bits of an integer, an IPv4 address lowest byte first
+  timestamp,  // a 64-bit integer
+};
+
+// The type of an integer argument of an unchecked call, as its length modifier names it.
+enum class c_integer_type {
+  int_type,   // none: int
+  short_int,  // h: int, printed as a short
+  long_int,   // l: long (64 bits on Linux, 32 on Windows)
+  int_64,     // ll: 64-bit integer
 };
 
 // "%", at most 122 flag characters, a modifier of up to 3 ("I64"), the conversion, a NUL.
@@ -54,41 +59,19 @@ constexpr int output_size = 4096;
 // digits. So a text of a precision beyond it is the text of this one, with that run lengthened.
 constexpr int repeating_precision = 1100;
 
-bool is_integer_conversion(char c) {
-  return c == 'd' || c == 'i' || c == 'o' || c == 'u' || c == 'x' || c == 'X';
-}
-
-bool is_floating_conversion(char c) {
-  return c == 'e' || c == 'E' || c == 'f' || c == 'g' || c == 'G';
-}
-
-// The kind a complete directive has: its conversion letter's, with the argument width its
-// length modifier names for the integer conversions and "L" for the floating ones.
-directive_kind kind_of(const format_syntax::directive& directive) {
+c_integer_type c_integer_type_of(format_syntax::modifier length) {
   using format_syntax::modifier;
-  const char c = directive.conversion;
-  if (is_integer_conversion(c)) {
-    switch (directive.length) {
-      case modifier::h:
-      case modifier::hh: return directive_kind::short_integer;
-      case modifier::l: return directive_kind::long_integer;
-      case modifier::ll:
-      case modifier::j:
-      case modifier::z: return directive_kind::integer_64;
-      default: return directive_kind::integer;
-    }
+  switch (length) {
+    case modifier::h:
+    case modifier::hh: return c_integer_type::short_int;
+    case modifier::l: return c_integer_type::long_int;
+    case modifier::ll:
+    case modifier::j:
+    case modifier::z: return c_integer_type::int_64;
+    case modifier::none:
+    case modifier::L: break;
   }
-  if (is_floating_conversion(c))
-    return directive.length == modifier::L ? directive_kind::long_floating
-                                           : directive_kind::floating;
-  switch (c) {
-    case 'c': return directive_kind::character;
-    case 's': return directive_kind::text;
-    case 'p': return directive_kind::pointer;
-    case 'a': return directive_kind::address;
-    case 't': return directive_kind::short_timestamp;
-    default: return directive_kind::long_timestamp;  // 'T', the last letter read_directive knows
-  }
+  return c_integer_type::int_type;
 }
 
 // The field width and precision that the platform formatter reads from a directive's flag
@@ -313,6 +296,27 @@ class directive_text {
   }
 };
 
+// The argument a directive took, in the member its kind reads.
+struct argument_value {
+  std::int32_t int32 = 0;  // character, address
+  std::int64_t int64 = 0;  // timestamp
+  integer_value integer;   // integer
+  bool own_width = false;  // integer: a checked call's, printed at its own width
+  c_integer_type named = c_integer_type::int_type;  // integer: an unchecked call's type
+  double real = 0;                                  // floating
+  text_value text;                                  // text
+  const void* pointer = nullptr;                    // pointer
+};
+
+// One directive as it is written: the stream, the buffer its text is rendered in, the
+// directive rebuilt for the formatter, and its conversion letter.
+struct directive_writing {
+  outstm& stream;
+  char (&text)[output_size];
+  directive_text& directive;
+  char conversion;
+};
+
 // A run of count copies of fill that goes into a text before its byte at `at`.
 struct insertion {
   std::size_t at = 0;
@@ -466,13 +470,10 @@ void write_integer(outstm& stream, char (&text)[output_size], directive_text& di
 // 32 bits, shown as a short after "h"; a long after "l", at the platform's width (64 bits on
 // Linux, 32 on Windows); 64 after "ll". The formatter sees "h" and its own 64-bit modifier, no
 // other.
-template <class Source>
 void write_c_integer(outstm& stream, char (&text)[output_size], directive_text& directive,
-                     char conversion, directive_kind kind, Source& arguments) {
-  std::int64_t argument = 0;
-  arguments.c_integer(kind, argument);
-  if (kind == directive_kind::integer_64 ||
-      (kind == directive_kind::long_integer && sizeof(long) > sizeof(std::int32_t))) {
+                     char conversion, c_integer_type type, std::int64_t argument) {
+  if (type == c_integer_type::int_64 ||
+      (type == c_integer_type::long_int && sizeof(long) > sizeof(std::int32_t))) {
     const auto value = static_cast<long long>(argument);
     directive.for_int64(conversion);
     write_rendered(stream, text, directive, integer_least(directive.field, conversion, value),
@@ -480,7 +481,7 @@ void write_c_integer(outstm& stream, char (&text)[output_size], directive_text& 
     return;
   }
   const auto int32 = static_cast<std::int32_t>(argument);
-  const bool is_short = kind == directive_kind::short_integer;
+  const bool is_short = type == c_integer_type::short_int;
   const int shown = is_short ? static_cast<short>(int32) : int32;
   if (is_short)
     directive.text[directive.length++] = 'h';
@@ -530,123 +531,137 @@ void write_text(outstm& stream, char (&text)[output_size], directive_text& direc
   write_rendered(stream, text, directive, 0, static_cast<const char*>(copy));
 }
 
-int render_address(char (&text)[output_size], std::int32_t argument) {
-  const auto value = static_cast<std::uint32_t>(argument);
-  return platform::format_bounded(text, output_size, "%d.%d.%d.%d", static_cast<int>(value & 0xFF),
-                                  static_cast<int>(value >> 8 & 0xFF),
-                                  static_cast<int>(value >> 16 & 0xFF),
-                                  static_cast<int>(value >> 24));
-}
+// The writers of ORTO_FORMAT_DIRECTIVES' rows, one for each way a directive is written: each
+// writes the text of its directive from the argument that its kind took.
 
 // "%c": the byte itself without flags (a NUL too), the formatter's text with them.
-void write_character(outstm& stream, char (&text)[output_size], directive_text& directive,
-                     std::int32_t value) {
-  if (!directive.has_flags) {
-    stream.put_byte(static_cast<char>(value));
+void write_character(directive_writing& w, const argument_value& value) {
+  if (!w.directive.has_flags) {
+    w.stream.put_byte(static_cast<char>(value.int32));
     return;
   }
-  directive.with('c');
-  write_rendered(stream, text, directive, 1, value);
+  w.directive.with(w.conversion);
+  write_rendered(w.stream, w.text, w.directive, 1, value.int32);
 }
 
-// "%e %E %f %g %G", after "L" too: the formatter's text of a double.
-void write_floating(outstm& stream, char (&text)[output_size], directive_text& directive,
-                    char conversion, double value) {
-  const std::int64_t least = floating_least(text, directive.field, conversion, value);
-  directive.with(conversion);
-  write_rendered(stream, text, directive, least, value);
+// The text of an integer conversion: a checked call's at the argument's own width, an
+// unchecked call's as the directive names it.
+void write_any_integer(directive_writing& w, const argument_value& value) {
+  if (value.own_width)
+    write_integer(w.stream, w.text, w.directive, w.conversion, value.integer);
+  else
+    write_c_integer(w.stream, w.text, w.directive, w.conversion, value.named, value.integer.bits);
 }
 
 // "%s": the bytes up to the first NUL without flags, the formatter's text with them. A null
 // text writes nothing, with flags as without: the formatters disagree on it.
-void write_string(outstm& stream, char (&text)[output_size], directive_text& directive,
-                  const text_value& value) {
-  if (value.text == nullptr)
+void write_string(directive_writing& w, const argument_value& value) {
+  if (value.text.text == nullptr)
     return;
-  if (directive.has_flags)
-    write_text(stream, text, directive, value);
+  if (w.directive.has_flags)
+    write_text(w.stream, w.text, w.directive, value.text);
   else
-    stream.write_bytes(value.text, visible_length(value));
+    w.stream.write_bytes(value.text.text, visible_length(value.text));
 }
 
-// The text of an integer conversion, by the source's reading: a checked call's at the
-// argument's own width, a variadic call's as the directive names it.
+// "%p": the formatter's text of the address.
+void write_pointer(directive_writing& w, const argument_value& value) {
+  w.directive.with(w.conversion);
+  write_rendered(w.stream, w.text, w.directive, 0, value.pointer);
+}
+
+// "%e %E %f %g %G", after "L" too: the formatter's text of a double.
+void write_floating(directive_writing& w, const argument_value& value) {
+  const std::int64_t least = floating_least(w.text, w.directive.field, w.conversion, value.real);
+  w.directive.with(w.conversion);
+  write_rendered(w.stream, w.text, w.directive, least, value.real);
+}
+
+// "%a": the four bytes of an IPv4 address, lowest first, in decimal; flags are ignored.
+void write_address(directive_writing& w, const argument_value& value) {
+  const auto address = static_cast<std::uint32_t>(value.int32);
+  const int produced = platform::format_bounded(
+      w.text, output_size, "%d.%d.%d.%d", static_cast<int>(address & 0xFF),
+      static_cast<int>(address >> 8 & 0xFF), static_cast<int>(address >> 16 & 0xFF),
+      static_cast<int>(address >> 24));
+  if (produced > 0)
+    w.stream.write_block(w.text, produced);
+}
+
+// "%t" and "%T": the timestamp by strftime's pattern; flags are ignored.
+void write_timestamp(directive_writing& w, const char* pattern, timestamp t) {
+  const int produced = render_timestamp(w.text, pattern, t);
+  if (produced > 0)
+    w.stream.write_block(w.text, produced);
+}
+
+void write_short_timestamp(directive_writing& w, const argument_value& value) {
+  write_timestamp(w, short_time_format, value.int64);
+}
+
+void write_long_timestamp(directive_writing& w, const argument_value& value) {
+  write_timestamp(w, long_time_format, value.int64);
+}
+
+// Takes the argument of a directive of kind from arguments into value; false when the source
+// cannot give it (a checked call's argument of another kind, or none left).
 template <class Source>
-void write_any_integer(outstm& stream, char (&text)[output_size], directive_text& directive,
-                       char conversion, directive_kind kind, Source& arguments, bool& found) {
+bool read_argument(Source& arguments, argument_kind kind, format_syntax::modifier length,
+                   argument_value& value) {
+  switch (kind) {
+    case argument_kind::character:
+    case argument_kind::address: return arguments.int32(value.int32);
+    case argument_kind::timestamp: return arguments.int64(value.int64);
+    case argument_kind::floating: return arguments.real(value.real);
+    case argument_kind::text: return arguments.text(value.text);
+    case argument_kind::pointer: return arguments.pointer(value.pointer);
+    case argument_kind::integer: break;
+  }
   if constexpr (Source::checked) {
-    integer_value value;
-    found = arguments.integer(value);
-    if (found)
-      write_integer(stream, text, directive, conversion, value);
+    value.own_width = true;
+    return arguments.integer(value.integer);
   } else {
-    write_c_integer(stream, text, directive, conversion, kind, arguments);
+    value.named = c_integer_type_of(length);
+    arguments.c_integer(value.named, value.integer.bits);
+    return true;
   }
 }
 
-// Writes the text of one complete directive, reading its argument from arguments. An argument
-// the source cannot give (a checked call's argument of another kind, or none left) is reported
-// by the source instead (mismatch).
+// What the engine does for one conversion letter: its row of ORTO_FORMAT_DIRECTIVES.
+struct directive_row {
+  argument_kind kind = argument_kind::integer;
+  void (*writer)(directive_writing&, const argument_value&) = nullptr;  // none: not a letter
+};
+
+// The rows by letter; the letters are ASCII.
+constexpr auto directive_rows = [] {
+  std::array<directive_row, 128> rows{};
+#define ORTO_DIRECTIVE_ROW(letter, kind, reads, writer) \
+  rows[letter] = {argument_kind::kind, writer};
+  ORTO_FORMAT_DIRECTIVES(ORTO_DIRECTIVE_ROW)
+#undef ORTO_DIRECTIVE_ROW
+  return rows;
+}();
+
+// Writes the text of one complete directive by its letter's row: reads the argument as the
+// row's kind says and writes it with the row's writer, or has the source report the argument
+// it could not give. read_directive completes a directive only with a letter of the table.
 template <class Source>
 void write_directive(outstm& stream, const format_syntax::directive& parsed, Source& arguments) {
-  directive_text directive(parsed);
-  const char conversion = parsed.conversion;
-  const directive_kind kind = kind_of(parsed);
-  char text[output_size];
-  int produced = 0;  // the text in text of the engine's own directives
-  bool found = true;
-  std::int32_t int32 = 0;
-  std::int64_t int64 = 0;
-  double real = 0;
-  text_value value_text;
-  const void* pointer = nullptr;
-  switch (kind) {
-    case directive_kind::character:
-      found = arguments.int32(int32);
-      if (found)
-        write_character(stream, text, directive, int32);
-      break;
-    case directive_kind::short_integer:
-    case directive_kind::integer:
-    case directive_kind::long_integer:
-    case directive_kind::integer_64:
-      write_any_integer(stream, text, directive, conversion, kind, arguments, found);
-      break;
-    case directive_kind::pointer:
-      found = arguments.pointer(pointer);
-      if (found) {
-        directive.with('p');
-        write_rendered(stream, text, directive, 0, pointer);
-      }
-      break;
-    case directive_kind::text:
-      found = arguments.text(value_text);
-      if (found)
-        write_string(stream, text, directive, value_text);
-      break;
-    case directive_kind::floating:
-    case directive_kind::long_floating:
-      found = arguments.real(real);
-      if (found)
-        write_floating(stream, text, directive, conversion, real);
-      break;
-    case directive_kind::address:
-      found = arguments.int32(int32);
-      produced = found ? render_address(text, int32) : 0;
-      break;
-    case directive_kind::short_timestamp:
-    case directive_kind::long_timestamp:
-      found = arguments.int64(int64);
-      if (found)
-        produced = render_timestamp(
-            text, kind == directive_kind::short_timestamp ? short_time_format : long_time_format,
-            int64);
-      break;
+  const auto letter = static_cast<unsigned char>(parsed.conversion);
+  const directive_row row = letter < directive_rows.size() ? directive_rows[letter]
+                                                           : directive_row{};
+  if (row.writer == nullptr)
+    return;
+  argument_value value;
+  if (!read_argument(arguments, row.kind, parsed.length, value)) {
+    arguments.mismatch(stream, parsed.conversion);
+    return;
   }
-  if (!found)
-    arguments.mismatch(stream, conversion);
-  if (produced > 0)
-    stream.write_block(text, produced);
+  directive_text directive(parsed);
+  char text[output_size];
+  directive_writing writing{stream, text, directive, parsed.conversion};
+  row.writer(writing, value);
 }
 
 // The arguments of a C-variadic call: every read takes the next argument as the type the
@@ -674,10 +689,10 @@ class variadic_source {
   // An integer of the type its directive names: a long after "l", a long long after "ll", an
   // int otherwise. The branches differ only in the type va_arg reads, which the clone check
   // overlooks.
-  void c_integer(directive_kind kind, std::int64_t& value) {
-    if (kind == directive_kind::long_integer)
+  void c_integer(c_integer_type type, std::int64_t& value) {
+    if (type == c_integer_type::long_int)
       value = va_arg(arguments, long);
-    else if (kind == directive_kind::integer_64)
+    else if (type == c_integer_type::int_64)
       value = va_arg(arguments, long long);  // NOLINT(bugprone-branch-clone)
     else
       value = va_arg(arguments, int);

@@ -12,6 +12,7 @@
 #include "ortolib/config.h"
 #include "ortolib/core/string.h"
 #include "ortolib/streams/format_args.h"
+#include "ortolib/streams/format_directives.h"
 #include "ortolib/streams/format_syntax.h"
 
 namespace pt {
@@ -50,22 +51,31 @@ inline void too_many_flag_characters() {}
 
 namespace format_detail {
 
-using syntax_letters = std::integer_sequence<char, 'c', 'd', 'i', 'o', 'u', 'x', 'X', 's', 'p', 'e',
-                                             'E', 'f', 'g', 'G', 'a', 't', 'T'>;
+// The conversion letters, for the functions below that name one in a message.
+#define ORTO_CONVERSION_LETTER(letter, kind, reads, writer) , letter
+using syntax_letters = std::integer_sequence<char ORTO_FORMAT_DIRECTIVES(ORTO_CONVERSION_LETTER)>;
+#undef ORTO_CONVERSION_LETTER
 
-// The argument classes each conversion letter reads: integers for c d i o u x X and the
-// engine's a, t, T; reals and integers for e E f g G; texts for s; pointers and texts for p.
-constexpr bool directive_reads(char conversion, argument_class given) {
-  switch (conversion) {
-    case 'e':
-    case 'E':
-    case 'f':
-    case 'g':
-    case 'G': return given == argument_class::real || given == argument_class::integer;
-    case 's': return given == argument_class::text;
-    case 'p': return given == argument_class::pointer || given == argument_class::text;
-    default: return given == argument_class::integer;
+// Whether an argument of class given is one that a directive of the reads column takes.
+constexpr bool accepts(format_syntax::accepted reads, argument_class given) {
+  switch (reads) {
+    case format_syntax::accepted::integer: return given == argument_class::integer;
+    case format_syntax::accepted::real_or_integer:
+      return given == argument_class::real || given == argument_class::integer;
+    case format_syntax::accepted::text: return given == argument_class::text;
+    case format_syntax::accepted::pointer_or_text:
+      return given == argument_class::pointer || given == argument_class::text;
   }
+  return false;
+}
+
+// Whether the directive of a conversion letter reads an argument of class given (the table's
+// reads column). An unknown letter reads nothing; the check reports it before it asks.
+constexpr bool directive_reads(char conversion, argument_class given) {
+  for (const format_syntax::conversion_row& row : format_syntax::conversion_rows)
+    if (row.letter == conversion)
+      return accepts(row.reads, given);
+  return false;
 }
 
 // The argument's type as the message names it: a literal "text" as const char*.

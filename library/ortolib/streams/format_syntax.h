@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "ortolib/config.h"
+#include "ortolib/streams/format_directives.h"
 
 namespace pt::format_syntax {
 
@@ -50,27 +51,13 @@ enum class modifier : std::uint8_t {
   z,   // "z", a checked call only
 };
 
-// The conversion letters the engine knows: printf's, with "a" an IPv4 address and "t", "T"
-// timestamps.
+// The conversion letters the engine knows: the rows of ORTO_FORMAT_DIRECTIVES.
 constexpr bool is_conversion(char c) {
   switch (c) {
-    case 'c':
-    case 'd':
-    case 'i':
-    case 'o':
-    case 'u':
-    case 'x':
-    case 'X':
-    case 's':
-    case 'p':
-    case 'e':
-    case 'E':
-    case 'f':
-    case 'g':
-    case 'G':
-    case 'a':
-    case 't':
-    case 'T': return true;
+#define ORTO_CONVERSION_CASE(letter, kind, reads, writer) case letter:
+    ORTO_FORMAT_DIRECTIVES(ORTO_CONVERSION_CASE)
+#undef ORTO_CONVERSION_CASE
+    return true;
     default: return false;
   }
 }

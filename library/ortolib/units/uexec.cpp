@@ -641,6 +641,8 @@ void uexec::wait_for_child() {
 
 void uexec::leave_child_held() { (new child_reaper(child))->launch(); }
 
+// On every way out, streams puts the saved streams back and closes the pipe ends as it goes,
+// and child_thread releases the thread handle.
 void uexec::work() {
   if (process_handle != platform::no_handle)
     let_go_of_ended_child();  // a child of an earlier run that still runs is a failure
@@ -691,8 +693,6 @@ void uexec::work() {
     refuse_cut_output(streams.saved_output != nullptr ? streams.saved_output : output_stream);
     refuse_cut_output(errors);
   }
-  // streams puts the saved streams back and closes the pipe ends as it goes; child_thread
-  // releases the thread handle.
 }
 
 }  // namespace pt
