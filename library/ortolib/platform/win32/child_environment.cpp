@@ -15,12 +15,6 @@
 namespace pt::platform::win32 {
 namespace {
 
-// Compares names as Windows does: ordinal, in any case.
-int compare_names(std::wstring_view a, std::wstring_view b) {
-  return CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(),
-                              static_cast<int>(b.size()), TRUE);
-}
-
 std::vector<std::wstring> process_environment() {
   std::vector<std::wstring> entries;
   wchar_t* const strings = GetEnvironmentStringsW();
@@ -76,11 +70,11 @@ bool child_environment::make_block(const process_request& request) {
         return false;
     }
     apply_environment_changes(entries, changes, [](std::wstring_view a, std::wstring_view b) {
-      return compare_names(a, b) == CSTR_EQUAL;
+      return compare_names(a, b) == 0;
     });
   }
   std::stable_sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) {
-    return compare_names(name_of(a), name_of(b)) == CSTR_LESS_THAN;
+    return compare_names(name_of(a), name_of(b)) < 0;
   });
   for (const std::wstring& entry : entries) {
     block_ += entry;

@@ -40,10 +40,7 @@ std::vector<std::wstring> list_items(std::wstring_view list) {
   return items;
 }
 
-bool same_text(std::wstring_view a, std::wstring_view b) {
-  return CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(),
-                              static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
-}
+bool same_text(std::wstring_view a, std::wstring_view b) { return win32::compare_names(a, b) == 0; }
 
 // The names to try for name: itself when it ends in one of the extensions, else name with
 // each extension in turn.

@@ -54,4 +54,10 @@ std::string utf8_text(std::wstring_view wide) { return narrow(wide, CP_UTF8); }
 
 std::string ansi_text(std::wstring_view wide) { return narrow(wide, CP_ACP); }
 
+int compare_names(std::wstring_view a, std::wstring_view b) {
+  return CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(),
+                              static_cast<int>(b.size()), TRUE) -
+         CSTR_EQUAL;
+}
+
 }  // namespace pt::platform::win32

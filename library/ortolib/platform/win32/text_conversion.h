@@ -21,4 +21,8 @@ std::string utf8_text(std::wstring_view wide);
 // character the code page lacks becomes its nearest match or the default character ('?').
 std::string ansi_text(std::wstring_view wide);
 
+// Compares two texts as Windows compares names (of variables, of files): ordinal, in any case.
+// Negative, 0 or positive as a is before, equal to or after b.
+int compare_names(std::wstring_view a, std::wstring_view b);
+
 }  // namespace pt::platform::win32
